@@ -1,0 +1,91 @@
+// Start-up, the background picture and leaving the program.
+#include <exception>
+
+#include "app/form_principal.h"
+#include "notes/f_notas.h"
+
+namespace velmira {
+
+void Form_Principal::Form_Load() {
+  // 1. Centre the window on the screen (outer size, halves in floating point).
+  platform::ScreenSize screen = platform_.process.screen();
+  Left = static_cast<int>(screen.widthTwips / 2.0 - width_ / 2.0);
+  Top = static_cast<int>(screen.heightTwips / 2.0 - height_ / 2.0);
+
+  // 2. Background picture.
+  const std::string picture = rutaPrograma("MiImagen.jpg");
+  if (platform_.files.exists(picture)) {
+    if (platform_.pictures.canLoad(picture)) {
+      Image1.setStretch(true);
+      Image1.setPicture(picture);
+    } else {
+      // A file of that name that holds no picture: no background, and say so.
+      Label27.setVisible(true);
+      MsgBox("La imagen de fondo MiImagen.jpg no se puede leer.");
+    }
+  } else {
+    Label27.setVisible(true);
+    MsgBox("No existe imagen de fondo");
+  }
+
+  // 3. Configuration slot 1.
+  Cargar_Configuracion_Inicio();
+
+  // 4. Single instance.
+  if (Verificar_Instancia()) platform_.process.end();
+
+  // 5. Port scan.
+  if (Buscar_Puertos() == 0) {
+    ComboBoxCOM.clear();
+    Command_CONECTAR.setEnabled(false);
+    ComboBoxCOM.setEnabled(false);
+    Font f = Text_Mensajes.font();
+    f.bold = true;
+    f.size = 10;
+    Text_Mensajes.setFont(f);
+    Text_Mensajes.setText("ERROR \r\nNo se encontraron puertos COM.");
+  } else {
+    Ultima_Fase = Variant::text("d");
+    Combo1.setListIndex(2);
+  }
+}
+
+bool Form_Principal::Verificar_Instancia() {
+  if (!platform_.instance.otherInstanceRunning()) return false;
+  const std::string title = platform_.process.title();
+  platform_.process.setTitle("No longer want this app running...");
+  platform_.instance.activate(title);
+  return true;
+}
+
+void Form_Principal::Form_Resize() {
+  // The picture covers the window's outer size, frame and title bar
+  // included, so it reaches past the client area at the right and bottom.
+  Image1.setGeometry({0, 0, width_, height_});
+}
+
+void Form_Principal::Salir_Click() {
+  Parada = 1;
+  try {
+    if (Command_CONECTAR.caption() == "DESCONECTAR") {
+      Enviar("p");
+      LED.setFillColor(kRed);
+      Esperar(300);
+      MSComm_Puerto_Serie.close();
+    }
+  } catch (const platform::Failure& failure) {
+    Text_Mensajes.setText(failure.what());
+    MsgBoxError(failure.detail());
+  }
+  platform_.process.end();
+}
+
+void Form_Principal::Form_Unload() {
+  // The close box sends nothing; the whole program ends with the main
+  // window, the notes window included.
+  platform_.process.end();
+}
+
+void Form_Principal::Notas_Click() { notas().Show(); }
+
+}  // namespace velmira

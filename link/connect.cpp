@@ -1,0 +1,60 @@
+// Connecting and disconnecting, and the failure block shared by every
+// handler that writes to the port.
+#include "app/form_principal.h"
+
+namespace velmira {
+
+void Form_Principal::Enviar(const std::string& command) { MSComm_Puerto_Serie.write(command); }
+
+void Form_Principal::Mostrar_Fallo_Enlace(const platform::Failure& failure, bool indicador) {
+  // The port is left as it is: after a failure on an open port the window
+  // reads "CONECTAR" while the port is still open, and the next click of
+  // the connect button closes it.
+  Command_CONECTAR.setCaption("CONECTAR");
+  ComboBoxCOM.setEnabled(true);
+  Text_Mensajes.setText("Desconectado");
+  if (indicador) LED.setFillColor(kRed);
+  MsgBoxError(failure.detail());
+}
+
+void Form_Principal::ComboBoxCOM_Click() {
+  // The number of an open port cannot change: a selection made while the
+  // port is open (after a link failure) is kept and applied by the next
+  // connect, which reads the selected item again.
+  if (MSComm_Puerto_Serie.isOpen()) return;
+  int index = ComboBoxCOM.listIndex();
+  if (index < 0) return;
+  MSComm_Puerto_Serie.setPortNumber(static_cast<int16_t>(ComboBoxCOM.itemData(index)));
+}
+
+void Form_Principal::Command_CONECTAR_Click() {
+  try {
+    if (!MSComm_Puerto_Serie.isOpen()) {
+      int index = ComboBoxCOM.listIndex();
+      if (index < 0) throw platform::Failure("Valor de propiedad no válido", "No hay ningún puerto seleccionado.");
+      MSComm_Puerto_Serie.setPortNumber(static_cast<int16_t>(ComboBoxCOM.itemData(index)));
+      MSComm_Puerto_Serie.open();
+      Hora_Apertura = platform_.clock.nowMs();
+      MSComm_Puerto_Serie.setSettings("9600,N,8,1");
+      Command_CONECTAR.setCaption("DESCONECTAR");
+      ComboBoxCOM.setEnabled(false);
+      BuscarPuerto.setEnabled(false);
+      Text_Mensajes.setText("Conectado");
+      Parada = 1;
+      Enviar("p");
+    } else {
+      Parada = 1;
+      Enviar("p");
+      LED.setFillColor(kRed);
+      Esperar(300);
+      MSComm_Puerto_Serie.close();
+      Command_CONECTAR.setCaption("CONECTAR");
+      ComboBoxCOM.setEnabled(true);
+      Text_Mensajes.setText("Desconectado");
+    }
+  } catch (const platform::Failure& failure) {
+    Mostrar_Fallo_Enlace(failure, false);
+  }
+}
+
+}  // namespace velmira

@@ -1,0 +1,71 @@
+#include "link/port_enumerator.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+
+namespace velmira::link {
+
+std::string virtualPortsDir() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime && *runtime) return std::string(runtime) + "/velmira/ports";
+  return "/tmp/velmira-" + std::to_string(getuid()) + "/ports";
+}
+
+bool isSafeVirtualTarget(const std::string& path) {
+  char resolved[PATH_MAX];
+  if (!realpath(path.c_str(), resolved)) return false;
+  std::string target(resolved);
+  if (target.rfind("/dev/", 0) != 0) return false;
+  struct stat st {};
+  if (stat(resolved, &st) != 0 || !S_ISCHR(st.st_mode)) return false;
+  // A pseudo-terminal of this user, or a serial device of the system.
+  return st.st_uid == getuid() || target.rfind("/dev/tty", 0) == 0;
+}
+
+std::vector<DeviceInfo> scanVirtualPorts(const std::string& dir) {
+  std::vector<DeviceInfo> found;
+  struct stat st {};
+  if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) return found;
+  if (st.st_mode & (S_IWGRP | S_IWOTH)) return found;  // others could plant links
+  DIR* d = opendir(dir.c_str());
+  if (!d) return found;
+  std::vector<std::string> names;
+  while (dirent* e = readdir(d)) {
+    std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    names.push_back(name);
+  }
+  closedir(d);
+  std::sort(names.begin(), names.end());
+  for (const std::string& name : names) {
+    std::string path = dir + "/" + name;
+    struct stat lst {};
+    if (lstat(path.c_str(), &lst) != 0 || !S_ISLNK(lst.st_mode)) continue;
+    if (!isSafeVirtualTarget(path)) continue;
+    char resolved[PATH_MAX];
+    if (!realpath(path.c_str(), resolved)) continue;
+    std::string target(resolved);
+    DeviceInfo info;
+    info.path = path;
+    info.systemName = target.substr(5);  // behind "/dev/"
+    info.description = name;
+    found.push_back(info);
+  }
+  return found;
+}
+
+std::vector<std::string> PortEnumerator::displayNames() {
+  std::vector<DeviceInfo> devices;
+  if (systemPorts_) devices = systemPorts_();
+  for (DeviceInfo& v : scanVirtualPorts(virtualDir_)) devices.push_back(std::move(v));
+  std::vector<std::string> names;
+  for (const DeviceInfo& d : devices) names.push_back(PortRegistry::displayName(d, registry_.numberFor(d)));
+  return names;
+}
+
+}  // namespace velmira::link

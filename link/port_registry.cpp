@@ -1,0 +1,47 @@
+#include "link/port_registry.h"
+
+namespace velmira::link {
+
+std::string PortRegistry::keyOf(const DeviceInfo& d) {
+  if (!d.serialNumber.empty()) return "usb:" + d.vendorId + ":" + d.productId + ":" + d.serialNumber;
+  return "path:" + d.path;
+}
+
+int16_t PortRegistry::numberFor(const DeviceInfo& device) {
+  const std::string key = keyOf(device);
+  auto it = numbers_.find(key);
+  int16_t number;
+  if (it != numbers_.end()) {
+    number = it->second;
+  } else {
+    number = next_++;
+    numbers_[key] = number;
+  }
+  devices_[number] = device;
+  return number;
+}
+
+std::optional<DeviceInfo> PortRegistry::deviceFor(int16_t number) const {
+  auto it = devices_.find(number);
+  if (it == devices_.end()) return std::nullopt;
+  return it->second;
+}
+
+std::string PortRegistry::displayName(const DeviceInfo& d, int16_t number) {
+  std::string name;
+  auto add = [&](const std::string& part) {
+    if (part.empty()) return;
+    // The manufacturer is often repeated at the start of the description.
+    if (!name.empty() && name.find(part) != std::string::npos) return;
+    if (!name.empty()) name += ' ';
+    name += part;
+  };
+  add(d.manufacturer);
+  add(d.description);
+  if (name.empty()) name = "Puerto serie";
+  name += " (" + d.systemName + ")";
+  name += " (COM" + std::to_string(number) + ")";
+  return name;
+}
+
+}  // namespace velmira::link

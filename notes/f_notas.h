@@ -1,0 +1,53 @@
+// F_Notas: the modeless notes window that shows "Notas.txt" from the
+// current directory.  The file is read once per load: hiding the window with
+// "Volver" and showing it again shows the same text; closing it with its
+// close box unloads it, and the next "Notas" reads the file anew.
+#pragma once
+
+#include <string>
+
+#include "app/controls.h"
+#include "platform/platform.h"
+
+namespace velmira {
+
+class F_Notas {
+ public:
+  explicit F_Notas(platform::Platform& platform);
+
+  static constexpr int kClientWidth = 5835;   // twips
+  static constexpr int kClientHeight = 4560;
+  static constexpr const char* kFileName = "Notas.txt";
+
+  Button B_Volver;
+  Label L_Notas;
+
+  const std::string caption() const { return "Notas"; }
+  int Left = 0, Top = 0;
+  int width() const { return width_; }  // outer size, twips
+  int height() const { return height_; }
+  void initOuterSize(int w, int h) { width_ = w; height_ = h; }
+
+  bool loaded() const { return loaded_; }
+  bool visible() const { return visible_; }
+
+  // Show, loading first when not loaded (the Notas button).
+  void Show();
+  void Form_Load();
+  void B_Volver_Click();
+  // The close box: unloads the window.
+  void Form_Unload();
+
+  Observer onControlChanged;
+  // Called when the window is shown, hidden or moved.
+  std::function<void()> onWindowChanged;
+
+ private:
+  platform::Platform& platform_;
+  int width_ = kClientWidth;
+  int height_ = kClientHeight;
+  bool loaded_ = false;
+  bool visible_ = false;
+};
+
+}  // namespace velmira

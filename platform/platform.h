@@ -1,0 +1,156 @@
+// The operations the window's logic needs from the machine, one small
+// interface each.  The program implements them with Qt and POSIX (qt/,
+// platform/posix_*); the tests use fakes with a virtual clock, so the logic
+// builds and runs without any toolkit.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace velmira::platform {
+
+// A failure caught by the failure trap of the handlers that write to the
+// port: a port that cannot be opened, a write that fails, a value that
+// cannot be converted.  `what()` is the platform's description of it (the
+// exit handler shows it in the message field); `detail` says the cause and
+// the fix in Spanish when the link knows them (empty otherwise).
+class Failure : public std::runtime_error {
+ public:
+  explicit Failure(const std::string& description, std::string detail = {})
+      : std::runtime_error(description), detail_(std::move(detail)) {}
+  const std::string& detail() const { return detail_; }
+
+ private:
+  std::string detail_;
+};
+
+// The serial port of the controller.  Nothing is ever read from it.
+class SerialPort {
+ public:
+  virtual ~SerialPort() = default;
+  // Port number for the next open.  Setting it on an open port fails.
+  virtual void setPortNumber(int16_t number) = 0;
+  virtual int16_t portNumber() const = 0;
+  virtual void open() = 0;                                  // throws Failure
+  virtual bool isOpen() const = 0;
+  virtual void setSettings(const std::string& settings) = 0;  // "9600,N,8,1"; throws Failure
+  // Every byte of `data` is handed to the kernel before this returns.
+  virtual void write(const std::string& data) = 0;            // throws Failure
+  // Waits (bounded) for the output to drain, then closes.
+  virtual void close() = 0;                                   // throws Failure
+};
+
+// The display names of the machine's devices, in the platform's order.
+class DeviceEnumerator {
+ public:
+  virtual ~DeviceEnumerator() = default;
+  virtual std::vector<std::string> displayNames() = 0;
+};
+
+// Synthesised key events delivered to the program that has the keyboard focus.
+class KeySynth {
+ public:
+  virtual ~KeySynth() = default;
+  // Why no key can be synthesised here (in Spanish), or nothing when it can.
+  virtual std::optional<std::string> unavailableReason() = 0;
+  // One keyboard event: virtual key, scan code, flags (2 = key up), extra.
+  virtual void keyEvent(uint8_t virtualKey, uint8_t scanCode, uint32_t flags, uintptr_t extraInfo) = 0;
+};
+
+// Time: a monotonic clock and the blocking wait.  During a wait no handler
+// of the application runs.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual int64_t nowMs() = 0;
+  virtual void sleepMs(int32_t ms) = 0;
+};
+
+// Lets pending window events run from inside a handler.
+class EventPump {
+ public:
+  virtual ~EventPump() = default;
+  virtual void doEvents() = 0;
+};
+
+enum class Icon { None, Critical };
+
+struct MessageBoxRequest {
+  std::string text;
+  std::string title;
+  Icon icon = Icon::None;
+  std::string detail;  // informative text under the message (may be empty)
+};
+
+// Modal message box with an OK button; returns when the user closed it.
+class MessageBoxes {
+ public:
+  virtual ~MessageBoxes() = default;
+  virtual void show(const MessageBoxRequest& request) = 0;
+};
+
+// Files.  Paths are native; file contents are raw bytes.
+class Files {
+ public:
+  virtual ~Files() = default;
+  virtual bool exists(const std::string& path) = 0;
+  virtual std::optional<std::string> readAll(const std::string& path) = 0;
+  // Replaces `path` with `bytes` only once they are completely written
+  // (temporary file in the same directory, then rename).  On failure the old
+  // file is untouched and the returned text says why (in Spanish).
+  virtual std::optional<std::string> replaceFile(const std::string& path, const std::string& bytes) = 0;
+};
+
+// Pictures for the background.
+class Pictures {
+ public:
+  virtual ~Pictures() = default;
+  // Whether the file holds a picture the window can show.
+  virtual bool canLoad(const std::string& path) = 0;
+};
+
+// Detection of an earlier instance and bringing it forward.
+class InstanceGuard {
+ public:
+  virtual ~InstanceGuard() = default;
+  virtual bool otherInstanceRunning() = 0;
+  // Brings the earlier instance whose window has this title to the front.
+  virtual bool activate(const std::string& title) = 0;
+};
+
+struct ScreenSize {
+  int widthTwips = 0;
+  int heightTwips = 0;
+};
+
+// The program itself: screen, directories, names, title, ending.
+class Process {
+ public:
+  virtual ~Process() = default;
+  virtual ScreenSize screen() = 0;
+  virtual std::string programDir() = 0;  // no trailing separator
+  virtual std::string exeName() = 0;     // file name without extension
+  virtual std::string title() = 0;       // the application title
+  virtual void setTitle(const std::string& title) = 0;
+  // Ends the program at once; never returns.
+  [[noreturn]] virtual void end() = 0;
+};
+
+// Everything together, handed to the window at creation.
+struct Platform {
+  SerialPort& serial;
+  DeviceEnumerator& devices;
+  KeySynth& keys;
+  Clock& clock;
+  EventPump& events;
+  MessageBoxes& messages;
+  Files& files;
+  Pictures& pictures;
+  InstanceGuard& instance;
+  Process& process;
+};
+
+}  // namespace velmira::platform

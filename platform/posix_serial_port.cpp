@@ -1,0 +1,150 @@
+#include "platform/posix_serial_port.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "link/port_enumerator.h"
+
+namespace velmira::platform {
+namespace {
+
+constexpr auto kWriteTimeout = std::chrono::milliseconds(2000);
+constexpr auto kDrainTimeout = std::chrono::milliseconds(1000);
+
+int64_t monotonicMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+std::string failureDetail(int err) {
+  switch (err) {
+    case EACCES:
+    case EPERM:
+      return "No tiene permiso para abrir el puerto. Añada su usuario al grupo \"dialout\" con "
+             "\"sudo usermod -aG dialout $USER\" y vuelva a iniciar la sesión.";
+    case EBUSY:
+    case EWOULDBLOCK:
+      return "El puerto está ocupado por otro programa (el gestor de módems ModemManager revisa "
+             "durante unos segundos los puertos recién conectados). Inténtelo de nuevo en unos segundos.";
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+    case ENOENT:
+    case EBADF:
+      return "El dispositivo ya no está conectado: compruebe el cable USB del controlador y vuelva a "
+             "buscar el puerto.";
+    default:
+      return std::string("Error del sistema: ") + std::strerror(err);
+  }
+}
+
+PosixSerialPort::PosixSerialPort(link::PortRegistry& registry)
+    : resolver_([&registry](int16_t number) -> std::optional<std::string> {
+        std::optional<link::DeviceInfo> d = registry.deviceFor(number);
+        if (!d) return std::nullopt;
+        return d->path;
+      }) {}
+
+PosixSerialPort::~PosixSerialPort() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void PosixSerialPort::fail(int err, const std::string& what) {
+  throw Failure(what + " (" + std::strerror(err) + ")", failureDetail(err));
+}
+
+void PosixSerialPort::setPortNumber(int16_t number) {
+  if (fd_ >= 0) throw Failure("El puerto ya está abierto");
+  if (number < 1) throw Failure("Número de puerto no válido");
+  number_ = number;
+}
+
+void PosixSerialPort::open() {
+  if (fd_ >= 0) throw Failure("El puerto ya está abierto");
+  std::optional<std::string> path = resolver_(number_);
+  if (!path) throw Failure("Número de puerto no válido", failureDetail(ENOENT));
+  int fd = ::open(path->c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) fail(errno, "No se puede abrir el puerto");
+  if (!isatty(fd)) {
+    ::close(fd);
+    throw Failure("El dispositivo no es un puerto serie");
+  }
+  // Another program of this kind holding the port is "busy" too.
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    int err = errno;
+    ::close(fd);
+    fail(err == EWOULDBLOCK ? EBUSY : err, "No se puede abrir el puerto");
+  }
+  if (ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY) {
+    // Exclusive mode is a courtesy to other programs; failing it is harmless.
+  }
+  fd_ = fd;
+}
+
+void PosixSerialPort::setSettings(const std::string& settings) {
+  if (fd_ < 0) throw Failure("El puerto no está abierto");
+  if (settings != "9600,N,8,1") throw Failure("Valor de propiedad no válido");
+  termios t {};
+  if (tcgetattr(fd_, &t) != 0) fail(errno, "No se pueden aplicar los parámetros del puerto");
+  cfmakeraw(&t);
+  cfsetispeed(&t, B9600);
+  cfsetospeed(&t, B9600);
+  t.c_cflag &= ~static_cast<tcflag_t>(PARENB | CSTOPB | CSIZE | CRTSCTS | HUPCL);
+  t.c_cflag |= CS8 | CLOCAL | CREAD;
+  t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+  if (tcsetattr(fd_, TCSANOW, &t) != 0) fail(errno, "No se pueden aplicar los parámetros del puerto");
+}
+
+void PosixSerialPort::write(const std::string& data) {
+  if (fd_ < 0) throw Failure("El puerto no está abierto");
+  size_t done = 0;
+  const int64_t deadline = monotonicMs() + kWriteTimeout.count();
+  while (done < data.size()) {
+    ssize_t n = ::write(fd_, data.data() + done, data.size() - done);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN) fail(errno, "Error de escritura en el puerto");
+    int64_t left = deadline - monotonicMs();
+    if (left <= 0) throw Failure("Tiempo de espera agotado al escribir en el puerto", failureDetail(EIO));
+    pollfd p {fd_, POLLOUT, 0};
+    int r = poll(&p, 1, static_cast<int>(left));
+    if (r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL))) fail(EIO, "Error de escritura en el puerto");
+  }
+}
+
+int PosixSerialPort::pendingOutput() const {
+  int pending = 0;
+  if (fd_ < 0 || ioctl(fd_, TIOCOUTQ, &pending) != 0) return -1;
+  return pending;
+}
+
+void PosixSerialPort::close() {
+  if (fd_ < 0) return;
+  // Let the output drain, bounded: a vanished adapter must not hang the exit.
+  const int64_t deadline = monotonicMs() + kDrainTimeout.count();
+  while (monotonicMs() < deadline) {
+    int pending = pendingOutput();
+    if (pending <= 0) break;
+    pollfd p {fd_, 0, 0};
+    poll(&p, 1, 2);
+  }
+  int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0 && errno != EINTR) fail(errno, "Error al cerrar el puerto");
+}
+
+}  // namespace velmira::platform

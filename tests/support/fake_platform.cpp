@@ -1,0 +1,166 @@
+#include "tests/support/fake_platform.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+namespace velmira::test {
+
+std::vector<std::string> Transcript::only(const std::string& prefix) const {
+  std::vector<std::string> out;
+  for (const Entry& e : entries)
+    if (e.what.rfind(prefix, 0) == 0) out.push_back(e.what.substr(prefix.size()));
+  return out;
+}
+
+std::vector<std::string> Transcript::all() const {
+  std::vector<std::string> out;
+  for (const Entry& e : entries) out.push_back(e.what);
+  return out;
+}
+
+void VirtualClock::sleepMs(int32_t ms) {
+  t_.add(now_, "sleep " + std::to_string(ms));
+  if (ms > 0) now_ += ms;
+}
+
+void FakeSerialPort::setPortNumber(int16_t n) {
+  if (open_) throw platform::Failure("Puerto ya abierto");
+  number_ = n;
+}
+
+void FakeSerialPort::open() {
+  if (open_) throw platform::Failure("Puerto ya abierto");
+  if (openFailure) throw platform::Failure(*openFailure, openFailureDetail);
+  if (std::find(existing.begin(), existing.end(), number_) == existing.end())
+    throw platform::Failure("Número de puerto no válido");
+  open_ = true;
+  gone_ = false;
+  t_.add(clock_.nowMs(), "open " + std::to_string(number_));
+}
+
+void FakeSerialPort::setSettings(const std::string& s) {
+  if (!open_) throw platform::Failure("Puerto cerrado");
+  settings = s;
+  t_.add(clock_.nowMs(), "settings " + s);
+}
+
+void FakeSerialPort::write(const std::string& data) {
+  if (!open_) throw platform::Failure("Operación no válida con el puerto cerrado");
+  for (char c : data) {
+    if (gone_ || (vanishAfterBytes >= 0 && static_cast<int>(bytes.size()) >= vanishAfterBytes)) {
+      gone_ = true;
+      throw platform::Failure("Error de E/S", "El dispositivo ya no está conectado.");
+    }
+    bytes += c;
+    t_.add(clock_.nowMs(), std::string("write ") + c);
+  }
+}
+
+void FakeSerialPort::close() {
+  if (!open_) throw platform::Failure("Puerto cerrado");
+  open_ = false;
+  t_.add(clock_.nowMs(), "close");
+}
+
+std::vector<std::string> FakeDevices::displayNames() {
+  if (fails) throw std::runtime_error("enumeration failed");
+  return names;
+}
+
+void FakeKeys::keyEvent(uint8_t vk, uint8_t scan, uint32_t flags, uintptr_t extra) {
+  t_.add(clock_.nowMs(), "key " + std::to_string(vk) + " " + std::to_string(scan) + " " + std::to_string(flags) +
+                             " " + std::to_string(extra));
+}
+
+void FakeEvents::doEvents() {
+  ++passes;
+  if (record) t_.add(clock_.nowMs(), "events");
+  // Actions may schedule further actions or run nested event passes.
+  for (size_t i = 0; i < scheduled_.size();) {
+    const Scheduled& s = scheduled_[i];
+    bool due = (s.pass >= 0 && passes >= s.pass) || (s.timeMs >= 0 && clock_.nowMs() >= s.timeMs);
+    if (!due) { ++i; continue; }
+    std::function<void()> action = std::move(scheduled_[i].action);
+    scheduled_.erase(scheduled_.begin() + static_cast<long>(i));
+    action();
+    i = 0;
+  }
+}
+
+void FakeMessages::show(const platform::MessageBoxRequest& r) {
+  shown.push_back(r);
+  t_.add(clock_.nowMs(), "box " + r.text);
+  if (onShow) onShow(r);
+}
+
+std::vector<std::string> FakeMessages::texts() const {
+  std::vector<std::string> out;
+  for (const auto& r : shown) out.push_back(r.text);
+  return out;
+}
+
+bool FakePictures::canLoad(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  char head[3] = {};
+  in.read(head, 3);
+  return in.gcount() == 3 && static_cast<unsigned char>(head[0]) == 0xFF &&
+         static_cast<unsigned char>(head[1]) == 0xD8 && static_cast<unsigned char>(head[2]) == 0xFF;
+}
+
+Rig::Rig() {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "velmira-test-XXXXXX").string();
+  dir_ = mkdtemp(tmpl.data());
+  process.dir = dir_;
+  oldCwd_ = std::filesystem::current_path().string();
+  // The notes file is looked up in the current directory.
+  std::filesystem::current_path(dir_);
+}
+
+Rig::~Rig() {
+  form_.reset();
+  std::error_code ec;
+  std::filesystem::current_path(oldCwd_, ec);
+  std::filesystem::remove_all(dir_, ec);
+}
+
+Form_Principal& Rig::form() {
+  if (!form_) form_ = std::make_unique<Form_Principal>(platform);
+  return *form_;
+}
+
+bool Rig::start() {
+  try {
+    form().start();
+    return true;
+  } catch (const ProgramEnded&) {
+    return false;
+  }
+}
+
+void Rig::writeFile(const std::string& name, const std::string& bytes) {
+  std::ofstream out(dir_ + "/" + name, std::ios::binary);
+  out << bytes;
+}
+
+std::optional<std::string> Rig::readFile(const std::string& name) const {
+  std::ifstream in(dir_ + "/" + name, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void Rig::connect(const std::string& name) {
+  Form_Principal& f = form();
+  if (f.ComboBoxCOM.listCount() == 0) {
+    devices.names = {name};
+    f.BuscarPuerto_Click();
+  }
+  f.ComboBoxCOM.setListIndex(0);
+  f.Command_CONECTAR.click();
+}
+
+}  // namespace velmira::test

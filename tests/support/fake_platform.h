@@ -1,0 +1,188 @@
+// Fakes of the platform with one virtual clock.  Every fake writes what it
+// saw into one transcript, in order, with the virtual time, so a test can
+// compare the whole sequence: bytes on the line, waits, boxes, key events.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/form_principal.h"
+#include "platform/platform.h"
+#include "platform/posix_files.h"
+
+namespace velmira::test {
+
+struct Entry {
+  int64_t timeMs;
+  std::string what;  // "write p", "sleep 300", "box Error!", "open 3", ...
+};
+
+struct Transcript {
+  std::vector<Entry> entries;
+  void add(int64_t t, std::string what) { entries.push_back({t, std::move(what)}); }
+  // The entries whose text starts with `prefix`, without the prefix.
+  std::vector<std::string> only(const std::string& prefix) const;
+  // Every entry's text, in order.
+  std::vector<std::string> all() const;
+};
+
+class VirtualClock : public platform::Clock {
+ public:
+  explicit VirtualClock(Transcript& t) : t_(t) {}
+  int64_t nowMs() override { return now_; }
+  void sleepMs(int32_t ms) override;
+  void advance(int64_t ms) { now_ += ms; }
+  int64_t now_ = 1'000'000;  // not zero: an open at "0" must not look special
+ private:
+  Transcript& t_;
+};
+
+class FakeSerialPort : public platform::SerialPort {
+ public:
+  FakeSerialPort(Transcript& t, VirtualClock& c) : t_(t), clock_(c) {}
+  void setPortNumber(int16_t n) override;
+  int16_t portNumber() const override { return number_; }
+  void open() override;
+  bool isOpen() const override { return open_; }
+  void setSettings(const std::string& s) override;
+  void write(const std::string& data) override;
+  void close() override;
+
+  std::string bytes;                    // everything written, in order
+  std::vector<int16_t> existing{1, 2, 3, 4, 5, 7, 9, 12};  // numbers that open
+  std::optional<std::string> openFailure;  // open fails with this text
+  std::string openFailureDetail;
+  int vanishAfterBytes = -1;            // the adapter is unplugged after N bytes
+  std::string settings;
+
+ private:
+  Transcript& t_;
+  VirtualClock& clock_;
+  int16_t number_ = 1;
+  bool open_ = false;
+  bool gone_ = false;
+};
+
+class FakeDevices : public platform::DeviceEnumerator {
+ public:
+  std::vector<std::string> names;
+  bool fails = false;
+  std::vector<std::string> displayNames() override;
+};
+
+class FakeKeys : public platform::KeySynth {
+ public:
+  FakeKeys(Transcript& t, VirtualClock& c) : t_(t), clock_(c) {}
+  std::optional<std::string> unavailable;
+  std::optional<std::string> unavailableReason() override { return unavailable; }
+  void keyEvent(uint8_t vk, uint8_t scan, uint32_t flags, uintptr_t extra) override;
+
+ private:
+  Transcript& t_;
+  VirtualClock& clock_;
+};
+
+// Pending window events: actions a test schedules run at the first event
+// pass at or after their virtual time (or at a given pass number).
+class FakeEvents : public platform::EventPump {
+ public:
+  FakeEvents(Transcript& t, VirtualClock& c) : t_(t), clock_(c) {}
+  void doEvents() override;
+  void at(int64_t timeMs, std::function<void()> action) { scheduled_.push_back({timeMs, -1, std::move(action)}); }
+  void atPass(int pass, std::function<void()> action) { scheduled_.push_back({-1, pass, std::move(action)}); }
+  int passes = 0;
+  bool record = false;  // write "events" into the transcript
+
+ private:
+  struct Scheduled {
+    int64_t timeMs;
+    int pass;
+    std::function<void()> action;
+  };
+  Transcript& t_;
+  VirtualClock& clock_;
+  std::vector<Scheduled> scheduled_;
+};
+
+class FakeMessages : public platform::MessageBoxes {
+ public:
+  FakeMessages(Transcript& t, VirtualClock& c) : t_(t), clock_(c) {}
+  void show(const platform::MessageBoxRequest& r) override;
+  std::vector<platform::MessageBoxRequest> shown;
+  std::vector<std::string> texts() const;
+  std::function<void(const platform::MessageBoxRequest&)> onShow;
+
+ private:
+  Transcript& t_;
+  VirtualClock& clock_;
+};
+
+class FakePictures : public platform::Pictures {
+ public:
+  // A JPEG starts with FF D8 FF.
+  bool canLoad(const std::string& path) override;
+};
+
+class FakeInstance : public platform::InstanceGuard {
+ public:
+  bool running = false;
+  std::vector<std::string> activated;
+  bool otherInstanceRunning() override { return running; }
+  bool activate(const std::string& title) override { activated.push_back(title); return true; }
+};
+
+class FakeProcess : public platform::Process {
+ public:
+  platform::ScreenSize size{15360, 11520};  // 1024 x 768 px
+  std::string dir;
+  std::string titleText = "Velmira";
+  int ended = 0;
+  platform::ScreenSize screen() override { return size; }
+  std::string programDir() override { return dir; }
+  std::string exeName() override { return "velmira"; }
+  std::string title() override { return titleText; }
+  void setTitle(const std::string& t) override { titleText = t; }
+  [[noreturn]] void end() override { ++ended; throw ProgramEnded{}; }
+};
+
+// Everything a test needs: the fakes, a temporary program directory and the
+// window, created on first use so that a test can lay files first.
+class Rig {
+ public:
+  Rig();
+  ~Rig();
+  Form_Principal& form();
+  // Runs the load handler and shows the window; false when the program ended.
+  bool start();
+  const std::string& dir() const { return dir_; }
+  void writeFile(const std::string& name, const std::string& bytes);
+  std::optional<std::string> readFile(const std::string& name) const;
+  // Bytes written to the port since the rig was made.
+  const std::string& line() const { return serial.bytes; }
+  // Lists one port and connects to it (the line then holds "p").
+  void connect(const std::string& name = "USB Serial (ttyUSB0) (COM3)");
+
+  Transcript transcript;
+  VirtualClock clock{transcript};
+  FakeSerialPort serial{transcript, clock};
+  FakeDevices devices;
+  FakeKeys keys{transcript, clock};
+  FakeEvents events{transcript, clock};
+  FakeMessages messages{transcript, clock};
+  platform::PosixFiles files;
+  FakePictures pictures;
+  FakeInstance instance;
+  FakeProcess process;
+  platform::Platform platform{serial, devices, keys, clock, events, messages, files, pictures, instance, process};
+
+ private:
+  std::string dir_;
+  std::string oldCwd_;
+  std::unique_ptr<Form_Principal> form_;
+};
+
+}  // namespace velmira::test
