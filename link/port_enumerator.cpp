@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <regex>
 
 namespace velmira::link {
 
@@ -20,11 +21,13 @@ bool isSafeVirtualTarget(const std::string& path) {
   char resolved[PATH_MAX];
   if (!realpath(path.c_str(), resolved)) return false;
   std::string target(resolved);
-  if (target.rfind("/dev/", 0) != 0) return false;
   struct stat st {};
   if (stat(resolved, &st) != 0 || !S_ISCHR(st.st_mode)) return false;
-  // A pseudo-terminal of this user, or a serial device of the system.
-  return st.st_uid == getuid() || target.rfind("/dev/tty", 0) == 0;
+  // A pseudo-terminal of this user ...
+  if (target.rfind("/dev/pts/", 0) == 0) return st.st_uid == getuid();
+  // ... or a serial device of the system; never a disk, a console or a file.
+  static const std::regex serial("/dev/tty(S|USB|ACM|AMA)[0-9]+");
+  return std::regex_match(target, serial);
 }
 
 std::vector<DeviceInfo> scanVirtualPorts(const std::string& dir) {

@@ -1,0 +1,154 @@
+// Start-up: centring, background picture, single instance, port scan.
+#include <gtest/gtest.h>
+
+#include "notes/f_notas.h"
+#include "tests/support/fake_platform.h"
+
+namespace velmira {
+namespace {
+
+const std::string kJpeg = std::string("\xFF\xD8\xFF\xE0", 4) + "JFIF";
+
+TEST(StartUp, WithNothingBesideTheProgramAndNoPortTheUserIsToldAndTheWindowSaysSo) {
+  test::Rig rig;
+  ASSERT_TRUE(rig.start());
+  Form_Principal& f = rig.form();
+  EXPECT_EQ(rig.messages.texts(),
+            (std::vector<std::string>{"No existe imagen de fondo", "No existe archivo de configuración"}));
+  EXPECT_EQ(rig.messages.shown[0].title, "Velmira");
+  EXPECT_EQ(rig.messages.shown[0].icon, platform::Icon::None);
+  EXPECT_TRUE(f.Label27.visible());
+  EXPECT_TRUE(f.Label3.visible());
+  EXPECT_TRUE(f.Combo1.visible());
+  for (Control* c : std::initializer_list<Control*>{&f.EspL, &f.CheckEsp, &f.DLabel, &f.temEsp})
+    EXPECT_FALSE(c->visible()) << c->name();
+  EXPECT_FALSE(f.ComboBoxCOM.enabled());
+  EXPECT_FALSE(f.Command_CONECTAR.enabled());
+  EXPECT_EQ(f.ComboBoxCOM.text(), "");
+  EXPECT_EQ(f.Text_Mensajes.text(), "ERROR \r\nNo se encontraron puertos COM.");
+  EXPECT_TRUE(f.Text_Mensajes.font().bold);
+  EXPECT_EQ(f.Text_Mensajes.font().size, 10);
+  EXPECT_TRUE(f.Ultima_Fase.isEmpty());
+  EXPECT_EQ(f.caption(), "Velmira v.101");
+  EXPECT_TRUE(f.shown());
+  EXPECT_TRUE(rig.line().empty());  // start-up never sends anything
+}
+
+TEST(StartUp, CentresTheWindowByItsOuterSize) {
+  test::Rig rig;
+  Form_Principal& f = rig.form();
+  f.initOuterSize(10455 + 120, 8100 + 450);
+  rig.start();
+  EXPECT_EQ(f.Left, static_cast<int>(15360 / 2.0 - 10575 / 2.0));
+  EXPECT_EQ(f.Top, static_cast<int>(11520 / 2.0 - 8550 / 2.0));
+  // The picture covers the outer size, from the first show on.
+  EXPECT_EQ(f.Image1.geometry(), (Geometry{0, 0, 10575, 8550}));
+  f.setOuterSize(12000, 9000);
+  EXPECT_EQ(f.Image1.geometry(), (Geometry{0, 0, 12000, 9000}));
+}
+
+TEST(StartUp, ABackgroundPictureIsStretchedOverTheWindowWithoutAMessage) {
+  test::Rig rig;
+  rig.writeFile("MiImagen.jpg", kJpeg);
+  rig.start();
+  Form_Principal& f = rig.form();
+  EXPECT_TRUE(f.Image1.stretch());
+  EXPECT_EQ(f.Image1.picture(), rig.dir() + "/MiImagen.jpg");
+  EXPECT_FALSE(f.Label27.visible());
+  EXPECT_EQ(rig.messages.texts(), (std::vector<std::string>{"No existe archivo de configuración"}));
+}
+
+TEST(StartUp, AFileNamedLikeThePictureThatHoldsNoPictureDoesNotStopTheStart) {
+  test::Rig rig;
+  rig.writeFile("MiImagen.jpg", "this is text, not a picture");
+  ASSERT_TRUE(rig.start());
+  Form_Principal& f = rig.form();
+  EXPECT_EQ(f.Image1.picture(), "");
+  EXPECT_TRUE(f.Label27.visible());
+  ASSERT_GE(rig.messages.texts().size(), 1u);
+  EXPECT_EQ(rig.messages.texts()[0], "La imagen de fondo MiImagen.jpg no se puede leer.");
+  EXPECT_TRUE(f.shown());
+}
+
+TEST(StartUp, WithAPortTheKeyBecomesF8AndThePhaseD) {
+  test::Rig rig;
+  rig.devices.names = {"USB-SERIAL CH340 (COM4)"};
+  rig.start();
+  Form_Principal& f = rig.form();
+  EXPECT_EQ(f.Combo1.text(), "F8");
+  EXPECT_EQ(f.Combo1.listIndex(), 2);
+  EXPECT_EQ(f.Ultima_Fase.toText(), "d");
+  EXPECT_EQ(f.ComboBoxCOM.text(), "Seleccionar Puerto");
+  EXPECT_EQ(f.ComboBoxCOM.listIndex(), -1);
+  EXPECT_TRUE(f.ComboBoxCOM.enabled());
+  EXPECT_EQ(f.Text_Mensajes.text(), "");
+}
+
+TEST(StartUp, TheKeyOfSlotOneLastsOnlyWithoutAPort) {
+  const std::string slot = "0,0125\r\n1\r\n4\r\n 1 \r\n 4 \r\n 0 \r\n0\r\n";
+  for (bool port : {true, false}) {
+    test::Rig rig;
+    rig.writeFile("configuracion.ini", slot);
+    if (port) rig.devices.names = {"Puerto de comunicaciones (COM1)"};
+    rig.start();
+    EXPECT_EQ(rig.form().Combo1.text(), port ? "F8" : "F10");
+  }
+}
+
+TEST(StartUp, ASecondInstanceBringsTheFirstForwardAndEndsWithoutAWindow) {
+  test::Rig rig;
+  rig.instance.running = true;
+  rig.devices.names = {"Puerto (COM1)"};
+  EXPECT_FALSE(rig.start());
+  Form_Principal& f = rig.form();
+  // The boxes of the stages before the check were shown first.
+  EXPECT_EQ(rig.messages.texts(),
+            (std::vector<std::string>{"No existe imagen de fondo", "No existe archivo de configuración"}));
+  EXPECT_EQ(rig.instance.activated, (std::vector<std::string>{"Velmira"}));
+  EXPECT_EQ(rig.process.titleText, "No longer want this app running...");
+  EXPECT_EQ(rig.process.ended, 1);
+  EXPECT_FALSE(f.shown());
+  EXPECT_EQ(f.ComboBoxCOM.listCount(), 0);  // the scan never ran
+}
+
+TEST(StartUp, TheNotesWindowReadsTheFileOncePerLoad) {
+  test::Rig rig;
+  rig.writeFile("Notas.txt", "Conexi\xF3n del motor\r\nPaso 2");
+  rig.start();
+  Form_Principal& f = rig.form();
+  f.Notas.click();
+  F_Notas& n = f.notas();
+  EXPECT_TRUE(n.visible());
+  EXPECT_EQ(n.L_Notas.caption(), "Conexión del motor\r\nPaso 2");
+  EXPECT_EQ(n.Left, 15360 - F_Notas::kClientWidth);
+  EXPECT_EQ(n.Top, static_cast<int>(11520 / 2.0 - F_Notas::kClientHeight / 2.0));
+  n.B_Volver.click();
+  EXPECT_FALSE(n.visible());
+  rig.writeFile("Notas.txt", "nuevo");
+  f.Notas.click();
+  EXPECT_EQ(n.L_Notas.caption(), "Conexión del motor\r\nPaso 2");  // hidden, not unloaded
+  n.Form_Unload();
+  f.Notas.click();
+  EXPECT_EQ(n.L_Notas.caption(), "nuevo");
+}
+
+TEST(StartUp, AMissingNotesFileSaysSoInTheNotesWindow) {
+  test::Rig rig;
+  rig.start();
+  rig.form().Notas.click();
+  EXPECT_EQ(rig.form().notas().L_Notas.caption(),
+            "No se encuentra el archivo de notas \"Notas.txt\" en la carpeta actual.");
+}
+
+TEST(StartUp, TheCloseBoxEndsTheProgramAndSendsNothing) {
+  test::Rig rig;
+  rig.devices.names = {"Puerto (COM3)"};
+  rig.start();
+  rig.connect();
+  std::string before = rig.line();
+  EXPECT_THROW(rig.form().Form_Unload(), ProgramEnded);
+  EXPECT_EQ(rig.line(), before);
+}
+
+}  // namespace
+}  // namespace velmira

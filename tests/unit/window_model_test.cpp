@@ -1,0 +1,142 @@
+// The main window as it is created, before the load handler runs.
+#include <gtest/gtest.h>
+
+#include "app/cp1252.h"
+#include "tests/support/fake_platform.h"
+
+namespace velmira {
+namespace {
+
+TEST(WindowModel, ANewWindowShowsTheInitialTexts) {
+  test::Rig rig;
+  Form_Principal& f = rig.form();
+  struct Case { TextBox* field; const char* text; };
+  const Case cases[] = {{&f.Text3, "0"}, {&f.Text6, "0"}, {&f.Text7, "0"},  {&f.Text8, "0"},
+                        {&f.Text9, "0"}, {&f.Text2, "0"}, {&f.Text4, "25"}, {&f.Text5, "1"},
+                        {&f.Text10, "4"}, {&f.temEsp, "0"}, {&f.Nfotos, "0"}, {&f.Text_Mensajes, ""}};
+  for (const Case& c : cases) EXPECT_EQ(c.field->text(), c.text) << c.field->name();
+  EXPECT_EQ(f.lblVelocidad.caption(), "1");
+  EXPECT_EQ(f.hscVelocidad.value(), 1);
+  EXPECT_EQ(f.Label17.caption(), "");
+  EXPECT_EQ(f.ComboBoxCOM.text(), "Seleccionar Puerto");
+  EXPECT_EQ(f.ComboBoxCOM.listCount(), 0);
+  for (ComboBox* c : {&f.Disparo, &f.Combo1}) {
+    EXPECT_EQ(c->text(), "") << c->name();
+    EXPECT_EQ(c->listIndex(), -1) << c->name();
+  }
+  EXPECT_EQ(f.Disparo.items()[0].text, "Programa(Tecla)");
+  EXPECT_EQ(f.Disparo.items()[1].text, "Disparador");
+  ASSERT_EQ(f.Combo1.listCount(), 7);
+  EXPECT_EQ(f.Combo1.items()[6].text, "F12");
+  EXPECT_EQ(f.Command_CONECTAR.caption(), "CONECTAR");
+  EXPECT_EQ(f.LED.fillColor(), 255u);
+  EXPECT_FALSE(f.Label27.visible());
+  // Before a mode is applied both shutter-mode groups are visible.
+  for (Control* c : std::initializer_list<Control*>{&f.Label3, &f.Combo1, &f.EspL, &f.CheckEsp, &f.DLabel, &f.temEsp})
+    EXPECT_TRUE(c->visible()) << c->name();
+  EXPECT_EQ(f.CheckM2.value(), 1);
+  EXPECT_EQ(f.CheckM1.value(), 0);
+  EXPECT_EQ(f.CheckP4.value(), 1);
+  EXPECT_EQ(f.CheckP3.value(), 0);
+  EXPECT_EQ(f.Check1.value(), 1);
+  EXPECT_EQ(f.CheckEsp.value(), 1);
+  EXPECT_TRUE(f.Ultima_Fase.isEmpty());
+  EXPECT_EQ(f.Parada, 0.0f);
+  EXPECT_TRUE(f.Desplazamiento_Foto.isEmpty());
+  EXPECT_EQ(f.Fotos_Recomendadas, 0);
+  EXPECT_FALSE(f.MSComm_Puerto_Serie.isOpen());
+}
+
+TEST(WindowModel, ControlsHaveTheirPlacesCaptionsAndLooks) {
+  test::Rig rig;
+  Form_Principal& f = rig.form();
+  struct Case { const char* name; Geometry g; };
+  const Case cases[] = {{"ComboBoxCOM", {480, 600, 3735, 315}}, {"Text_Mensajes", {5880, 600, 4215, 615}},
+                        {"LED", {4560, 4680, 615, 495}},        {"Parar", {3480, 6600, 2055, 855}},
+                        {"temEsp", {9480, 4440, 375, 285}},     {"Label27", {6120, 0, 4215, 375}},
+                        {"Label28", {7320, 5880, 1815, 255}},   {"Salir", {8640, 7200, 1455, 615}}};
+  for (const Case& c : cases) {
+    ASSERT_NE(f.control(c.name), nullptr) << c.name;
+    EXPECT_EQ(f.control(c.name)->geometry(), c.g) << c.name;
+  }
+  EXPECT_EQ(f.B_Procesar.caption(), "&Procesar");
+  EXPECT_EQ(f.Notas.caption(), "&Notas ");
+  EXPECT_EQ(f.B_Procesar.backColor(), rgb(128, 255, 128));
+  EXPECT_EQ(f.B_Procesar.font(), (Font{"MS Sans Serif", 12, true}));
+  EXPECT_EQ(f.Parar.font().size, 13.5);
+  EXPECT_EQ(f.Label1.caption(), "Versión 101");
+  EXPECT_FALSE(f.Label1.font().bold);
+  EXPECT_EQ(f.Label17.foreColor(), rgb(0, 0, 192));
+  EXPECT_EQ(f.Text5.toolTip(), "Tiempo Posterior a Foto");
+  EXPECT_EQ(f.LimpiaF.toolTip(), "Pone a 0 la posición.");
+  EXPECT_TRUE(f.Label8.transparent());
+  EXPECT_FALSE(f.Label27.transparent());
+  ASSERT_EQ(f.Line1.size(), 16u);
+  for (int i : {0, 2, 3, 4}) EXPECT_EQ(f.Line1[static_cast<size_t>(i)]->widthPx, 2) << i;
+  EXPECT_EQ(f.Line1[1]->widthPx, 1);
+}
+
+TEST(WindowModel, TypingStopsAtEachFieldsMaximumLength) {
+  test::Rig rig;
+  Form_Principal& f = rig.form();
+  struct Case { TextBox* field; size_t max; };
+  const Case cases[] = {{&f.temEsp, 1}, {&f.Text5, 2}, {&f.Text10, 2}, {&f.Text4, 3}, {&f.Nfotos, 3},
+                        {&f.Text3, 6},  {&f.Text7, 6}, {&f.Text8, 6},  {&f.Text9, 6}, {&f.Text6, 7},
+                        {&f.Text2, 7}};
+  for (const Case& c : cases) {
+    c.field->setText("");
+    f.typeText(*c.field, "1234567890");
+    EXPECT_EQ(c.field->text(), std::string("1234567890").substr(0, c.max)) << c.field->name();
+  }
+}
+
+TEST(WindowModel, TabOrderSkipsHiddenAndDisabledControlsAndWrapsAround) {
+  test::Rig rig;
+  Form_Principal& f = rig.form();
+  ASSERT_EQ(f.tabOrder().size(), 37u);
+  EXPECT_EQ(f.nextInTabOrder(&f.Text10), &f.B_Procesar);
+  EXPECT_EQ(f.nextInTabOrder(&f.Text9), &f.Text2);
+  EXPECT_EQ(f.nextInTabOrder(&f.CheckEsp), &f.ComboBoxCOM);  // wraps around
+  f.ComboBoxCOM.setEnabled(false);
+  EXPECT_EQ(f.nextInTabOrder(&f.CheckEsp), &f.Command_CONECTAR);
+  f.Combo1.setVisible(false);
+  EXPECT_EQ(f.nextInTabOrder(&f.Disparo), &f.temEsp);
+}
+
+TEST(WindowModel, ValuesSetByCodeRaiseTheUsersHandlersOnlyOnChange) {
+  test::Rig rig;
+  Form_Principal& f = rig.form();
+  int checkClicks = 0, comboClicks = 0, scrollChanges = 0;
+  f.Check1.onClick = [&] { ++checkClicks; };
+  f.Combo1.onClick = [&] { ++comboClicks; };
+  f.hscVelocidad.onChange = [&] { ++scrollChanges; };
+  f.Check1.setValue(1);  // unchanged
+  f.Check1.setValue(0);
+  f.Check1.click();
+  f.Combo1.setListIndex(2);
+  f.Combo1.setListIndex(2);  // unchanged
+  f.Combo1.setListIndex(9);  // no such item
+  f.hscVelocidad.setValue(1);
+  f.hscVelocidad.setValue(250);
+  EXPECT_FALSE(f.hscVelocidad.setValue(1001));
+  EXPECT_EQ(checkClicks, 2);
+  EXPECT_EQ(comboClicks, 1);
+  EXPECT_EQ(f.Combo1.text(), "F8");
+  EXPECT_EQ(scrollChanges, 1);
+  EXPECT_EQ(f.hscVelocidad.value(), 250);
+}
+
+TEST(WindowModel, TheViewHearsOfEveryChange) {
+  test::Rig rig;
+  Form_Principal& f = rig.form();
+  std::vector<std::string> changed;
+  f.onControlChanged = [&](Control& c) { changed.push_back(c.name()); };
+  f.LED.setFillColor(kGreen);
+  f.Text2.setText("5");
+  f.Command_CONECTAR.setCaption("DESCONECTAR");
+  f.Label27.setVisible(true);
+  EXPECT_EQ(changed, (std::vector<std::string>{"LED", "Text2", "Command_CONECTAR", "Label27"}));
+}
+
+}  // namespace
+}  // namespace velmira
