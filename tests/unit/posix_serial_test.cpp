@@ -1,0 +1,153 @@
+// The Linux serial port on a real pseudo-terminal: bytes, settings and the
+// causes of failures a user can act on.
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "platform/posix_serial_port.h"
+
+namespace velmira::platform {
+namespace {
+
+struct Pty {
+  int master = -1;
+  std::string slave;
+  Pty() {
+    int s = -1;
+    char name[128];
+    EXPECT_EQ(openpty(&master, &s, name, nullptr, nullptr), 0);
+    slave = name;
+    ::close(s);  // the port under test opens it again
+  }
+  ~Pty() { if (master >= 0) ::close(master); }
+  std::string readAvailable() {
+    std::string out;
+    char buf[64];
+    fcntl(master, F_SETFL, O_NONBLOCK);
+    for (;;) {
+      ssize_t n = ::read(master, buf, sizeof buf);
+      if (n <= 0) break;
+      out.append(buf, static_cast<size_t>(n));
+    }
+    return out;
+  }
+};
+
+PosixSerialPort portFor(const std::string& path) {
+  return PosixSerialPort([path](int16_t) { return std::optional<std::string>(path); });
+}
+
+TEST(PosixSerialPort, WritesExactlyTheBytesOfEachCommandAtNineSixHundredEightNOne) {
+  Pty pty;
+  PosixSerialPort port = portFor(pty.slave);
+  port.setPortNumber(3);
+  port.open();
+  port.setSettings("9600,N,8,1");
+  for (const char* c : {"p", "a", "b", "r", "s"}) port.write(c);
+  EXPECT_EQ(pty.readAvailable(), "pabrs");
+
+  termios t {};
+  int fd = ::open(pty.slave.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(tcgetattr(fd, &t), 0);
+  ::close(fd);
+  EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B9600));
+  EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  EXPECT_FALSE(t.c_cflag & PARENB);
+  EXPECT_FALSE(t.c_cflag & CSTOPB);
+  EXPECT_FALSE(t.c_cflag & HUPCL);  // reopening the board does not reset it
+  EXPECT_FALSE(t.c_oflag & OPOST);  // nothing added to the bytes
+  port.close();
+  EXPECT_FALSE(port.isOpen());
+}
+
+TEST(PosixSerialPort, ThePortNumberCannotChangeWhileOpenAndAClosedPortRefusesWrites) {
+  Pty pty;
+  PosixSerialPort port = portFor(pty.slave);
+  EXPECT_THROW(port.write("p"), Failure);
+  port.open();
+  EXPECT_THROW(port.setPortNumber(4), Failure);
+  EXPECT_THROW(port.open(), Failure);
+  port.close();
+  EXPECT_THROW(port.write("p"), Failure);
+  EXPECT_NO_THROW(port.setPortNumber(4));
+}
+
+TEST(PosixSerialPort, RefusesAPathThatIsNoTerminal) {
+  std::string file = testing::TempDir() + "/velmira-not-a-port";
+  std::ofstream(file) << "data";
+  PosixSerialPort port = portFor(file);
+  EXPECT_THROW(port.open(), Failure);
+  EXPECT_FALSE(port.isOpen());
+  std::ifstream in(file);
+  std::string content((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_EQ(content, "data");
+}
+
+TEST(PosixSerialPort, ABusyPortSaysAnotherProgramHoldsIt) {
+  Pty pty;
+  int holder = ::open(pty.slave.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+  PosixSerialPort port = portFor(pty.slave);
+  try {
+    port.open();
+    FAIL() << "opened a busy port";
+  } catch (const Failure& f) {
+    EXPECT_NE(f.detail().find("ocupado por otro programa"), std::string::npos) << f.detail();
+    EXPECT_NE(f.detail().find("Inténtelo de nuevo en unos segundos"), std::string::npos);
+  }
+  EXPECT_FALSE(port.isOpen());
+  ::close(holder);
+}
+
+TEST(PosixSerialPort, APortWithoutPermissionNamesTheGroupAndTheCommand) {
+  Pty pty;
+  ASSERT_EQ(chmod(pty.slave.c_str(), 0), 0);
+  // Root may open anything: the check runs as an ordinary user in a child.
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(10);
+    PosixSerialPort port = portFor(pty.slave);
+    try {
+      port.open();
+      _exit(11);
+    } catch (const Failure& f) {
+      bool ok = f.detail().find("\"dialout\"") != std::string::npos &&
+                f.detail().find("sudo usermod -aG dialout $USER") != std::string::npos;
+      _exit(ok ? 0 : 12);
+    }
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(PosixSerialPort, AnUnpluggedAdapterFailsTheNextWriteAsGone) {
+  auto pty = std::make_unique<Pty>();
+  PosixSerialPort port = portFor(pty->slave);
+  port.open();
+  port.setSettings("9600,N,8,1");
+  port.write("a");
+  pty.reset();  // the other end vanishes
+  try {
+    for (int i = 0; i < 100; ++i) port.write("b");
+    FAIL() << "writes to a vanished device succeeded";
+  } catch (const Failure& f) {
+    EXPECT_NE(f.detail().find("ya no está conectado"), std::string::npos) << f.detail();
+  }
+  EXPECT_NO_THROW(port.close());  // bounded: closing a dead port does not hang
+}
+
+}  // namespace
+}  // namespace velmira::platform
