@@ -29,15 +29,10 @@ std::optional<DeviceInfo> PortRegistry::deviceFor(int16_t number) const {
 
 std::string PortRegistry::displayName(const DeviceInfo& d, int16_t number) {
   std::string name;
-  auto add = [&](const std::string& part) {
-    if (part.empty()) return;
-    // The manufacturer is often repeated at the start of the description.
-    if (!name.empty() && name.find(part) != std::string::npos) return;
-    if (!name.empty()) name += ' ';
-    name += part;
-  };
-  add(d.manufacturer);
-  add(d.description);
+  // The manufacturer is often repeated at the start of the description.
+  bool repeated = !d.manufacturer.empty() && d.description.rfind(d.manufacturer, 0) == 0;
+  if (!d.manufacturer.empty() && !repeated) name = d.manufacturer;
+  if (!d.description.empty()) name += (name.empty() ? "" : " ") + d.description;
   if (name.empty()) name = "Puerto serie";
   name += " (" + d.systemName + ")";
   name += " (COM" + std::to_string(number) + ")";
