@@ -1,9 +1,147 @@
-#include "app/form_principal.h"
+// The shutter mode controls, the key press and the three shots.
+#include "stack/shutter.h"
+
+#include <iterator>
+
+#include "app/numbers.h"
+#include "motion/motion.h"
 
 namespace velmira {
+namespace stack {
+namespace {
 
-void Form_Principal::Disparo_Click() {}
-void Form_Principal::CheckEsp_Click() {}
-void Form_Principal::Pulsar_Tecla(int32_t&) {}
+struct Tecla { const char* nombre; int32_t codigo; };
+constexpr Tecla kTeclas[] = {{"F6", 117}, {"F7", 118},  {"F8", 119}, {"F9", 120},
+                             {"F10", 121}, {"F11", 122}, {"F12", 123}};
+
+double Leer_Fotos(Form_Principal& f) {
+  std::optional<double> fotos = textToNumber(f.Nfotos.text());
+  if (!fotos) throw platform::Failure("Tipo no coincidente");
+  return *fotos;
+}
+
+void Contar_Foto(Form_Principal& f) { f.Nfotos.setText(numberToText(Leer_Fotos(f) + 1)); }
+
+// One actuation of the controller's shutter output: "r", held 1000 ms, "s".
+void Accionar(Form_Principal& f) {
+  motion::Enviar_Orden(f, "r");
+  f.Esperar(1000);
+  motion::Enviar_Orden(f, "s");
+}
+
+void Disparo_Controlador(Form_Principal& f) {
+  // The count is read before "r": a count that is no number then ends the
+  // run with the shutter output released, not held on after an "r" whose
+  // "s" never comes.  Nothing runs during the hold, so the count raised
+  // after it is the one read here.
+  double fotos = Leer_Fotos(f);
+  motion::Enviar_Orden(f, "r");
+  f.Esperar(1000);
+  f.Nfotos.setText(numberToText(fotos + 1));
+  f.DoEvents();
+  motion::Enviar_Orden(f, "s");
+}
+
+void Disparo_Espejo(Form_Principal& f, float retardoEspejoMs) {
+  Accionar(f);  // the mirror goes up
+  Contar_Foto(f);
+  f.Esperar(retardoEspejoMs);
+  f.DoEvents();
+  Accionar(f);  // the photo
+}
+
+// The run cannot take this photo: it stops as when no key is selected.
+void Detener_Serie(Form_Principal& f, const std::string& mensaje) {
+  f.MsgBox(mensaje);
+  f.Parada = 1;
+  if (f.Command_CONECTAR.caption() == "DESCONECTAR") motion::Enviar_Orden(f, "p");
+  f.LED.setFillColor(kRed);
+}
+
+void Disparo_Tecla(Form_Principal& f, const std::optional<std::string>& nombre) {
+  std::optional<int32_t> codigo = nombre ? Codigo_Tecla(*nombre) : std::nullopt;
+  if (!codigo) {
+    Detener_Serie(f, "Selecciona Tecla de disparo");
+    return;
+  }
+  // Without a way to synthesise the key the camera program would never see
+  // it and the photo would be counted without being taken: the run stops,
+  // says why, and counts nothing.
+  if (std::optional<std::string> motivo = f.plataforma().keys.unavailableReason()) {
+    Detener_Serie(f, "No se puede enviar la tecla de disparo: " + *motivo);
+    return;
+  }
+  Contar_Foto(f);
+  f.Pulsar_Tecla(*codigo);
+}
+
+}  // namespace
+
+std::optional<std::string> Nombre_Tecla(int indice) {
+  if (indice < 0 || indice >= static_cast<int>(std::size(kTeclas))) return std::nullopt;
+  return kTeclas[indice].nombre;
+}
+
+std::optional<int32_t> Codigo_Tecla(const std::string& nombre) {
+  for (const Tecla& t : kTeclas)
+    if (nombre == t.nombre) return t.codigo;
+  return std::nullopt;
+}
+
+void Tomar_Foto(Form_Principal& f, const Ajustes_Disparo& ajustes) {
+  if (f.temEsp.visible()) {
+    if (f.CheckEsp.value() == 0)
+      Disparo_Controlador(f);
+    else
+      Disparo_Espejo(f, ajustes.retardoEspejoMs);
+  } else if (f.Disparo.listIndex() == 1) {
+    // "Disparador" with the delay field hidden (a click of the mirror box
+    // hid it): the controller fires the camera, and a hidden delay means no
+    // mirror lock-up, so one actuation; the hidden key list is not used.
+    Disparo_Controlador(f);
+  } else {
+    Disparo_Tecla(f, ajustes.tecla);
+  }
+}
+
+}  // namespace stack
+
+void Form_Principal::Disparo_Click() {
+  bool disparador = Disparo.listIndex() == 1;
+  if (disparador) {
+    Label3.setVisible(false);
+    Combo1.setVisible(false);
+    DLabel.setVisible(true);
+    temEsp.setVisible(true);
+    CheckEsp.setVisible(true);
+    EspL.setVisible(true);
+  } else {
+    Label3.setVisible(true);
+    Combo1.setVisible(true);
+    DLabel.setVisible(false);
+    temEsp.setVisible(false);
+    CheckEsp.setVisible(false);
+    EspL.setVisible(false);
+  }
+}
+
+void Form_Principal::CheckEsp_Click() {
+  // Each click flips the delay field and its caption; the box's own value
+  // is not read.
+  if (!temEsp.visible()) {
+    temEsp.setVisible(true);
+    DLabel.setVisible(true);
+  } else {
+    temEsp.setVisible(false);
+    DLabel.setVisible(false);
+  }
+}
+
+void Form_Principal::Pulsar_Tecla(int32_t& Tecla) {
+  // Down and up back to back: no wait and no event pass between them.
+  uint8_t vk = static_cast<uint8_t>(Tecla);
+  platform_.keys.keyEvent(vk, 0, 0, 0);
+  platform_.keys.keyEvent(vk, 0, 2, 0);
+}
 
 }  // namespace velmira

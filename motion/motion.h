@@ -1,0 +1,56 @@
+// Helpers shared by the positioning move and the stack run: the guard that
+// keeps a second move or run from starting inside the first, the wait for
+// the controller board to come out of its reset, and the step delay.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/form_principal.h"
+
+namespace velmira::motion {
+
+// How long an Arduino-class board stays in its bootloader after the port is
+// opened (opening pulses DTR and resets it); bytes sent meanwhile are lost.
+constexpr int64_t kReinicioPlacaMs = 1500;
+
+// Shown in the message field when a move or run is clicked while another
+// one executes.
+inline constexpr const char* kMovimientoEnCurso =
+    "Movimiento en curso: espere a que termine o párelo antes de empezar otro.";
+
+// Marks a move or stack run as executing for as long as it lives, whatever
+// way the handler leaves (end, failure, the program ending inside it).
+class Marcha {
+ public:
+  explicit Marcha(Form_Principal& f) : f_(f) { f_.En_Marcha = true; }
+  ~Marcha() { f_.En_Marcha = false; }
+  Marcha(const Marcha&) = delete;
+  Marcha& operator=(const Marcha&) = delete;
+
+ private:
+  Form_Principal& f_;
+};
+
+// True (and the reason shown) when a move or run is already executing: a
+// nested one would share the position count and the stop flag with it, and
+// the outer one would overwrite the position with its own count afterwards.
+bool Rechazar_Si_En_Marcha(Form_Principal& f);
+
+// Waits, if needed, until the board has had kReinicioPlacaMs since the port
+// was opened.  Once that time has passed it waits nothing.
+void Esperar_Reinicio_Placa(Form_Principal& f);
+
+// One command of a move or run: the board's reset wait, then the write.
+void Enviar_Orden(Form_Principal& f, const std::string& command);
+
+// The successor of `fase` in the phase order, backwards when `atras`.
+std::string Siguiente_Fase(const std::string& fase, bool atras);
+
+// A step time text in milliseconds made a whole number (comma decimal,
+// halves to even), held in single precision first when `simple` (as the
+// positioning move keeps it).  Throws platform::Failure when the text is no
+// number or the value is outside the 32-bit range.
+int32_t Leer_Retardo(const std::string& texto, bool simple);
+
+}  // namespace velmira::motion

@@ -1,0 +1,59 @@
+// What the motion and stack tests share: a rig whose window is connected,
+// and a transcript that also shows what the user sees change (the position,
+// the photo count, the motor indicator) among the bytes and the waits.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/fake_platform.h"
+
+namespace velmira::test {
+
+class MotionRig : public ::testing::Test {
+ protected:
+  MotionRig() : f(rig.form()) {
+    f.onControlChanged = [this](Control& c) {
+      if (&c == &f.Text2) rig.transcript.add(rig.clock.nowMs(), "Text2=" + f.Text2.text());
+      if (&c == &f.Nfotos) rig.transcript.add(rig.clock.nowMs(), "Nfotos=" + f.Nfotos.text());
+      if (&c == &f.LED)
+        rig.transcript.add(rig.clock.nowMs(), f.LED.fillColor() == kGreen ? "LED verde"
+                                              : f.LED.fillColor() == kRed ? "LED rojo"
+                                                                          : "LED otro");
+    };
+  }
+
+  // Connects, lets the board come out of its reset, and starts the
+  // transcript afresh (the line keeps the connect's "p").
+  void conectar() {
+    rig.connect();
+    rig.clock.advance(2000);
+    rig.transcript.entries.clear();
+  }
+
+  std::vector<std::string> todo() const { return rig.transcript.all(); }
+  int64_t ahora() { return rig.clock.nowMs(); }
+
+  Rig rig;
+  Form_Principal& f;
+};
+
+// "write a", "sleep 1" for each letter of `letras` (the step order).
+inline std::vector<std::string> pasos(const std::string& letras, int retardoMs, std::vector<std::string> posiciones) {
+  std::vector<std::string> out;
+  for (size_t i = 0; i < letras.size(); ++i) {
+    out.push_back(std::string("write ") + letras[i]);
+    out.push_back("sleep " + std::to_string(retardoMs));
+    out.push_back("Text2=" + posiciones.at(i));
+  }
+  return out;
+}
+
+inline std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+}  // namespace velmira::test
