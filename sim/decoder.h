@@ -1,0 +1,78 @@
+// What the simulated controller makes of every byte it receives.
+//
+// The carriage is driven by a four-phase stepper: a phase letter energises
+// the windings of that phase, and the rotor moves to the nearest detent of
+// the phase.  So:
+//   - the successor of the last phase (a, b, c, d, a) is one step forwards,
+//     its predecessor (a, d, c, b, a) one step backwards;
+//   - the same letter again while the motor is energised, or the opposite
+//     phase (two apart, where the rotor may fall either way), moves nothing
+//     the host can count on: a lost step;
+//   - "p" switches the windings off.  The rotor stays on the detent of the
+//     last phase (nothing drives a rail carriage between moves), so the next
+//     letter is judged against that phase again: the host continues its
+//     phase sequence across moves, and the first letter after "p" is a real
+//     step.  Only the same letter again just energises the motor in place;
+//   - at power-up the rotor's phase is unknown (unless given), so the very
+//     first letter only energises the motor: no step, and not lost.
+// "r" and "s" open and close the shutter output; one "r" is one actuation,
+// and the time until its "s" is the hold.  Any other byte, or an "r" or "s"
+// out of turn, is a protocol error.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velmira::sim {
+
+enum class Kind { StepForward, StepBackward, Lost, Energise, Off, ShutterOpen, ShutterClose, Error };
+
+// "step+", "step-", "lost", "energise", "off", "shutter_open",
+// "shutter_close", "error".
+const char* kindName(Kind kind);
+std::optional<Kind> kindFromName(const std::string& name);
+
+struct Event {
+  double tMs = 0;          // since the rail started
+  unsigned char byte = 0;
+  int64_t pos = 0;         // carriage position after the byte, in steps
+  Kind kind = Kind::Error;
+  bool ignored = false;    // arrived while the board was resetting
+  double holdMs = 0;       // shutter_close: time since its "r"
+  bool operator==(const Event&) const = default;
+};
+
+struct Tally {
+  int64_t bytes = 0;
+  int64_t position = 0;
+  bool energised = false;
+  std::optional<char> phase;  // the detent the rotor sits on
+  int64_t stepsForward = 0;
+  int64_t stepsBackward = 0;
+  int64_t lost = 0;           // all lost steps, those of a reset included
+  int64_t lostDuringReset = 0;
+  int64_t shots = 0;          // actuations of the shutter output
+  std::vector<double> holds;  // ms, one per completed actuation
+  bool shutterOpen = false;
+  int64_t errors = 0;
+};
+
+class Decoder {
+ public:
+  explicit Decoder(std::optional<char> restPhase = std::nullopt);
+  Event feed(unsigned char byte, double tMs);
+  // A byte that arrives while the board restarts is not seen by the firmware.
+  Event ignore(unsigned char byte, double tMs);
+  // The board restarts: its outputs go off, the rotor stays where it is.
+  void boardReset();
+  const Tally& tally() const { return tally_; }
+
+ private:
+  Event phaseLetter(unsigned char letter, Event e);
+  Tally tally_;
+  double openedAtMs_ = 0;
+};
+
+}  // namespace velmira::sim

@@ -1,0 +1,250 @@
+#include "sim/rail.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <stdexcept>
+
+#include "link/port_enumerator.h"
+#include "platform/steady_clock.h"
+#include "sim/virtual_port.h"
+
+namespace velmira::sim {
+namespace {
+
+std::atomic<int> railsStarted{0};
+
+void sleepUntil(double monotonicMs) {
+  timespec ts {};
+  ts.tv_sec = static_cast<time_t>(monotonicMs / 1000.0);
+  ts.tv_nsec = static_cast<long>((monotonicMs - static_cast<double>(ts.tv_sec) * 1000.0) * 1e6);
+  if (ts.tv_nsec >= 1'000'000'000L) ts.tv_nsec = 999'999'999L;
+  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
+  }
+}
+
+bool masterHungUp(int master) {
+  pollfd p {master, POLLIN, 0};
+  return poll(&p, 1, 0) > 0 && (p.revents & POLLHUP);
+}
+
+}  // namespace
+
+Rail::Rail() = default;
+
+Rail::~Rail() { stop(); }
+
+void Rail::start(const Options& options) {
+  if (reader_.joinable() || port_) throw std::runtime_error("El carril ya está en marcha");
+  options_ = options;
+  decoder_ = Decoder(options.restPhase);
+  resetUntil_ = -1;
+  lineFreeAt_ = 0;
+  hupclAtClose_ = true;
+  everOpened_ = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    events_.clear();
+    bytes_.clear();
+    summary_ = Summary{};
+    stopping_ = false;
+  }
+  const std::string dir = options.portsDir.empty() ? link::virtualPortsDir() : options.portsDir;
+  const std::string name = options.name.empty() ? defaultLinkName(++railsStarted) : options.name;
+  if (!options.logPath.empty()) {
+    log_ = std::fopen(options.logPath.c_str(), "w");
+    if (!log_) throw std::runtime_error("No se puede escribir " + options.logPath + ": " + std::strerror(errno));
+  }
+  try {
+    port_ = std::make_unique<VirtualPort>(dir, name);
+    if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) throw std::runtime_error("pipe: " + std::string(std::strerror(errno)));
+  } catch (...) {
+    port_.reset();
+    if (log_) std::fclose(log_), log_ = nullptr;
+    throw;
+  }
+  inotify_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (inotify_ >= 0 && inotify_add_watch(inotify_, port_->slavePath().c_str(), IN_OPEN) < 0) {
+    ::close(inotify_);
+    inotify_ = -1;
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    slavePath_ = port_->slavePath();
+    linkPath_ = port_->linkPath();
+  }
+  startMs_ = platform::monotonicMs();
+  reader_ = std::thread([this] { run(); });
+}
+
+void Rail::stop() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  if (wake_[1] >= 0) {
+    char c = 0;
+    (void)!::write(wake_[1], &c, 1);
+  }
+  if (reader_.joinable()) reader_.join();
+  port_.reset();
+  for (int& fd : wake_) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+  }
+  if (inotify_ >= 0) ::close(inotify_);
+  inotify_ = -1;
+  if (log_) std::fclose(log_);
+  log_ = nullptr;
+  changed_.notify_all();
+}
+
+void Rail::run() {
+  if (options_.vanishAfterBytes == 0) return vanish();
+  for (;;) {
+    const double now = platform::monotonicMs();
+    const double vanishAt = options_.vanishAfterMs >= 0 ? startMs_ + static_cast<double>(options_.vanishAfterMs) : -1;
+    if (vanishAt >= 0 && now >= vanishAt) return vanish();
+    const bool open = summary().hostOpen;
+    int timeout = -1;
+    if (vanishAt >= 0) timeout = static_cast<int>(std::max(1.0, vanishAt - now + 0.999));
+    if (!open && inotify_ < 0) timeout = timeout < 0 ? 1 : std::min(timeout, 1);
+    pollfd fds[3] = {{open ? port_->master() : -1, POLLIN, 0}, {inotify_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+    if (poll(fds, 3, timeout) < 0 && errno != EINTR) return;
+    if (fds[2].revents) return;
+    bool opened = false;  // inotify saw an open of the slave
+    if (fds[1].revents) {
+      char buf[4096];
+      while (::read(inotify_, buf, sizeof buf) > 0) opened = true;
+    }
+    if (!open) {
+      // An open that inotify saw may be over already (the host opened,
+      // wrote and closed meanwhile): its bytes are still to be read.
+      if (masterHungUp(port_->master()) && !opened) continue;
+      hostOpened(platform::monotonicMs());
+    }
+    if (!receive()) {
+      if (summary().vanished) return;
+      hostClosed();
+    }
+  }
+}
+
+// Reads what has arrived.  False when the host closed the port (or the rail
+// vanished meanwhile).
+bool Rail::receive() {
+  const double byteMs = options_.baud > 0 ? 10000.0 / options_.baud : 0;  // 1 start, 8 data, 1 stop bit
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (stopping_ || summary_.vanished) return !summary_.vanished;
+    }
+    unsigned char buf[256];
+    ssize_t n = ::read(port_->master(), buf, options_.baud > 0 ? 1 : sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EAGAIN) return true;
+    if (n <= 0) return false;
+    double t = platform::monotonicMs();
+    int waiting = 0;
+    ioctl(port_->master(), FIONREAD, &waiting);
+    if (byteMs > 0) {
+      // The byte is on the wire from when the line is free until its stop bit.
+      t = std::max(t, lineFreeAt_) + byteMs;
+      lineFreeAt_ = t;
+      sleepUntil(t);
+    }
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      summary_.maxQueue = std::max(summary_.maxQueue, static_cast<int>(n) + waiting);
+    }
+    for (ssize_t i = 0; i < n; ++i) {
+      handle(buf[i], t - startMs_);
+      if (summary().vanished) return false;
+    }
+  }
+}
+
+void Rail::handle(unsigned char byte, double t) {
+  const bool resetting = resetUntil_ >= 0 && t + startMs_ < resetUntil_;
+  publish(resetting ? decoder_.ignore(byte, t) : decoder_.feed(byte, t));
+  if (options_.vanishAfterBytes >= 0 && decoder_.tally().bytes >= options_.vanishAfterBytes) vanish();
+}
+
+void Rail::hostOpened(double t) {
+  const bool restarts = options_.resetMs > 0 && (!everOpened_ || hupclAtClose_);
+  everOpened_ = true;
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++summary_.opens;
+  summary_.hostOpen = true;
+  if (restarts) {
+    ++summary_.resets;
+    resetUntil_ = t + static_cast<double>(options_.resetMs);
+    decoder_.boardReset();
+    summary_.tally = decoder_.tally();
+  }
+  changed_.notify_all();
+}
+
+void Rail::hostClosed() {
+  termios t {};
+  hupclAtClose_ = tcgetattr(port_->master(), &t) != 0 || (t.c_cflag & HUPCL);
+  std::lock_guard<std::mutex> lock(mutex_);
+  summary_.hostOpen = false;
+  changed_.notify_all();
+}
+
+void Rail::vanish() {
+  port_->unplug();
+  std::lock_guard<std::mutex> lock(mutex_);
+  summary_.vanished = true;
+  summary_.hostOpen = false;
+  changed_.notify_all();
+}
+
+void Rail::publish(const Event& e) {
+  if (log_) {
+    std::fputs((toJsonLine(e) + "\n").c_str(), log_);
+    std::fflush(log_);
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  events_.push_back(e);
+  bytes_ += static_cast<char>(e.byte);
+  summary_.tally = decoder_.tally();
+  changed_.notify_all();
+}
+
+std::string Rail::slavePath() const { std::lock_guard<std::mutex> l(mutex_); return slavePath_; }
+std::string Rail::linkPath() const { std::lock_guard<std::mutex> l(mutex_); return linkPath_; }
+std::vector<Event> Rail::events() const { std::lock_guard<std::mutex> l(mutex_); return events_; }
+std::string Rail::bytes() const { std::lock_guard<std::mutex> l(mutex_); return bytes_; }
+Summary Rail::summary() const { std::lock_guard<std::mutex> l(mutex_); return summary_; }
+int64_t Rail::position() const { return summary().tally.position; }
+int64_t Rail::lost() const { return summary().tally.lost; }
+int64_t Rail::shots() const { return summary().tally.shots; }
+int64_t Rail::errors() const { return summary().tally.errors; }
+std::vector<double> Rail::holds() const { return summary().tally.holds; }
+bool Rail::energised() const { return summary().tally.energised; }
+bool Rail::hostOpen() const { return summary().hostOpen; }
+bool Rail::vanished() const { return summary().vanished; }
+
+bool Rail::waitFor(const std::function<bool(const Summary&)>& condition, int timeoutMs) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return condition(summary_); });
+}
+
+bool Rail::waitForBytes(size_t n, int timeoutMs) {
+  return waitFor([n](const Summary& s) { return s.vanished || s.tally.bytes >= static_cast<int64_t>(n); }, timeoutMs) &&
+         summary().tally.bytes >= static_cast<int64_t>(n);
+}
+
+}  // namespace velmira::sim

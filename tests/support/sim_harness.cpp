@@ -1,0 +1,242 @@
+#include "tests/support/sim_harness.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace velmira::test {
+namespace {
+
+std::string makeTempDir(const std::string& prefix) {
+  std::string tmpl = (std::filesystem::temp_directory_path() / (prefix + "XXXXXX")).string();
+  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+  return tmpl;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Real-time polling of a file or a process, through the platform clock.
+template <typename Done>
+bool pollUntil(Done done, int timeoutMs) {
+  platform::SteadyClock clock;
+  const int64_t deadline = clock.nowMs() + timeoutMs;
+  for (;;) {
+    if (done()) return true;
+    if (clock.nowMs() >= deadline) return false;
+    clock.sleepMs(2);
+  }
+}
+
+class InProcessRail : public SimulatedRail {
+ public:
+  InProcessRail(sim::Options options, const std::string& dir) {
+    options.portsDir = dir;
+    rail_.start(options);
+  }
+  std::string linkPath() const override { return rail_.linkPath(); }
+  std::vector<sim::Event> events() override { return rail_.events(); }
+  bool waitForBytes(size_t n, int timeoutMs) override { return rail_.waitForBytes(n, timeoutMs); }
+  bool waitForVanish(int timeoutMs) override {
+    return rail_.waitFor([](const sim::Summary& s) { return s.vanished; }, timeoutMs);
+  }
+  sim::Summary stop() override {
+    rail_.stop();
+    return rail_.summary();
+  }
+
+ private:
+  sim::Rail rail_;
+};
+
+class ChildRail : public SimulatedRail {
+ public:
+  ChildRail(sim::Options options, const std::string& dir, const std::string& exe) {
+    options.portsDir = dir;
+    if (options.name.empty()) options.name = "velmira-sim-child";
+    link_ = dir + "/" + options.name;
+    // Beside the ports directory, which the program creates.
+    log_ = std::filesystem::path(dir).parent_path().string() + "/" + options.name + ".log";
+    std::vector<std::string> args = simArguments(options);
+    args.insert(args.end(), {"--log", log_, "--summary-json"});
+    child_ = std::make_unique<ChildProcess>(exe, args);
+    struct stat st {};
+    bool ready = pollUntil([&] { return lstat(link_.c_str(), &st) == 0 || child_->poll(); }, 5000);
+    if (!ready || child_->poll())
+      throw std::runtime_error("velmira-sim did not publish " + link_ + ": " + child_->errorOutput());
+  }
+  std::string linkPath() const override { return link_; }
+  std::vector<sim::Event> events() override {
+    std::vector<sim::Event> out;
+    std::istringstream in(readFile(log_));
+    std::string line;
+    // A line being written has no newline yet and does not parse.
+    while (std::getline(in, line))
+      if (std::optional<sim::Event> e = sim::parseJsonLine(line)) out.push_back(*e);
+    return out;
+  }
+  bool waitForBytes(size_t n, int timeoutMs) override {
+    return pollUntil([&] { return events().size() >= n; }, timeoutMs);
+  }
+  bool waitForVanish(int timeoutMs) override {
+    return pollUntil([&] { return child_->poll().has_value(); }, timeoutMs);
+  }
+  sim::Summary stop() override {
+    if (!child_->poll()) child_->signal(SIGTERM);
+    exitCode_ = child_->wait(5000);
+    sim::Summary s;
+    std::string out = child_->output();
+    // The summary is the last line; only what the tests compare is read.
+    auto field = [&](const std::string& key) -> int64_t {
+      size_t at = out.rfind("\"" + key + "\":");
+      return at == std::string::npos ? -1 : std::stoll(out.substr(at + key.size() + 3));
+    };
+    s.tally.bytes = field("bytes");
+    s.tally.position = field("position");
+    s.tally.lost = field("lost");
+    s.tally.lostDuringReset = field("lost_during_reset");
+    s.tally.shots = field("shots");
+    s.tally.errors = field("errors");
+    s.opens = static_cast<int>(field("opens"));
+    s.resets = static_cast<int>(field("resets"));
+    s.maxQueue = static_cast<int>(field("max_queue"));
+    s.vanished = out.find("\"vanished\":true") != std::string::npos;
+    return s;
+  }
+  int exitCode() const { return exitCode_; }
+
+ private:
+  std::unique_ptr<ChildProcess> child_;
+  std::string link_, log_;
+  int exitCode_ = -1;
+};
+
+}  // namespace
+
+PortsDir::PortsDir() : root_(makeTempDir("velmira-e2e-")), path_(root_ + "/ports") {}
+
+PortsDir::~PortsDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(root_, ec);
+}
+
+const char* simModeName(SimMode mode) { return mode == SimMode::InProcess ? "InProcess" : "ChildProcess"; }
+
+std::string SimulatedRail::bytes() {
+  std::string out;
+  for (const sim::Event& e : events()) out += static_cast<char>(e.byte);
+  return out;
+}
+
+std::unique_ptr<SimulatedRail> startRail(SimMode mode, sim::Options options, const std::string& dir,
+                                         const std::string& exe) {
+  if (mode == SimMode::InProcess) return std::make_unique<InProcessRail>(std::move(options), dir);
+  return std::make_unique<ChildRail>(std::move(options), dir, exe);
+}
+
+std::vector<std::string> simArguments(const sim::Options& o) {
+  std::vector<std::string> a;
+  if (!o.portsDir.empty()) a.insert(a.end(), {"--dir", o.portsDir});
+  if (!o.name.empty()) a.insert(a.end(), {"--name", o.name});
+  if (o.restPhase) a.insert(a.end(), {"--phase", std::string(1, *o.restPhase)});
+  if (o.vanishAfterBytes >= 0) a.insert(a.end(), {"--vanish-after-bytes", std::to_string(o.vanishAfterBytes)});
+  if (o.vanishAfterMs >= 0) a.insert(a.end(), {"--vanish-after-ms", std::to_string(o.vanishAfterMs)});
+  if (o.baud > 0) a.insert(a.end(), {"--baud", std::to_string(o.baud)});
+  if (o.resetMs > 0) a.insert(a.end(), {"--reset-ms", std::to_string(o.resetMs)});
+  return a;
+}
+
+ChildProcess::ChildProcess(const std::string& exe, const std::vector<std::string>& args) {
+  outputPath_ = makeTempDir("velmira-child-") + "/stdout";
+  std::vector<std::string> all{exe};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& s : all) argv.push_back(s.data());
+  argv.push_back(nullptr);
+  pid_ = fork();
+  if (pid_ < 0) throw std::runtime_error("fork failed");
+  if (pid_ == 0) {
+    int out = ::open(outputPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int err = ::open(errorPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(out, 1);
+    dup2(err, 2);
+    execv(exe.c_str(), argv.data());
+    _exit(127);
+  }
+}
+
+ChildProcess::~ChildProcess() {
+  if (!poll()) {
+    kill(pid_, SIGKILL);
+    wait(5000);
+  }
+  std::error_code ec;
+  std::filesystem::remove_all(std::filesystem::path(outputPath_).parent_path(), ec);
+}
+
+std::optional<int> ChildProcess::poll() {
+  if (status_) return status_;
+  int st = 0;
+  if (waitpid(pid_, &st, WNOHANG) == pid_) status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+  return status_;
+}
+
+int ChildProcess::wait(int timeoutMs) {
+  if (!pollUntil([&] { return poll().has_value(); }, timeoutMs)) {
+    kill(pid_, SIGKILL);
+    pollUntil([&] { return poll().has_value(); }, 5000);
+  }
+  return status_.value_or(-1);
+}
+
+void ChildProcess::signal(int sig) { kill(pid_, sig); }
+
+std::string ChildProcess::output() const { return readFile(outputPath_); }
+
+std::string ChildProcess::errorOutput() const { return readFile(errorPath()); }
+
+std::string ChildProcess::errorPath() const {
+  return std::filesystem::path(outputPath_).parent_path().string() + "/stderr";
+}
+
+LinkRig::LinkRig(const std::string& portsDir, bool realTime)
+    : enumerator(registry, nullptr, portsDir),
+      platform{serial,         enumerator,     base.keys,      realTime ? static_cast<platform::Clock&>(steady) : base.clock,
+               base.events,    base.messages,  base.files,     base.pictures,
+               base.instance,  base.process} {
+  // A background picture, so that start-up shows no box about it.
+  base.writeFile("MiImagen.jpg", "\xFF\xD8\xFF\xE0");
+  form_ = std::make_unique<Form_Principal>(platform);
+}
+
+bool LinkRig::start() {
+  try {
+    form_->start();
+    return true;
+  } catch (const ProgramEnded&) {
+    return false;
+  }
+}
+
+void LinkRig::connect(const std::string& linkName) {
+  Form_Principal& f = form();
+  for (int i = 0; i < f.ComboBoxCOM.listCount(); ++i) {
+    if (f.ComboBoxCOM.items()[static_cast<size_t>(i)].text.find(linkName) == std::string::npos) continue;
+    f.ComboBoxCOM.setListIndex(i);
+    break;
+  }
+  f.Command_CONECTAR.click();
+}
+
+}  // namespace velmira::test

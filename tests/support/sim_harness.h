@@ -1,0 +1,108 @@
+// The simulated rail for the end-to-end tests: started in this process
+// (sim::Rail) or as the velmira-sim program in a child process, and in
+// both cases the decoded events for the test.  Every rail of a test lives
+// in the test's own ports directory, so tests running in parallel never
+// see each other's ports.
+#pragma once
+
+#include <sys/types.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/form_principal.h"
+#include "link/port_enumerator.h"
+#include "link/port_registry.h"
+#include "platform/posix_serial_port.h"
+#include "platform/steady_clock.h"
+#include "sim/rail.h"
+#include "tests/support/fake_platform.h"
+
+namespace velmira::test {
+
+// A private ports directory ("<tmp>/velmira-e2e-XXXXXX/ports"), removed
+// with everything in it at the end.
+class PortsDir {
+ public:
+  PortsDir();
+  ~PortsDir();
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string root_, path_;
+};
+
+enum class SimMode { InProcess, ChildProcess };
+const char* simModeName(SimMode mode);
+
+class SimulatedRail {
+ public:
+  virtual ~SimulatedRail() = default;
+  virtual std::string linkPath() const = 0;
+  // The events so far, in order (a child's are read from its log).
+  virtual std::vector<sim::Event> events() = 0;
+  std::string bytes();
+  // Waits until `n` bytes have been decoded; false on timeout.
+  virtual bool waitForBytes(size_t n, int timeoutMs) = 0;
+  // Waits until the rail has unplugged itself; false on timeout.
+  virtual bool waitForVanish(int timeoutMs) = 0;
+  // Ends the rail (a child by SIGTERM) and returns its summary.
+  virtual sim::Summary stop() = 0;
+};
+
+// Starts a rail in `dir`.  A child runs `exe` with the command line that
+// the options give, and is waited for until its port is published.
+std::unique_ptr<SimulatedRail> startRail(SimMode mode, sim::Options options, const std::string& dir,
+                                         const std::string& exe);
+
+// The arguments of velmira-sim for `options` (the log excepted).
+std::vector<std::string> simArguments(const sim::Options& options);
+
+// A child process running a program; its stdout and stderr go to files.
+class ChildProcess {
+ public:
+  ChildProcess(const std::string& exe, const std::vector<std::string>& args);
+  ~ChildProcess();
+  // The exit status once it ended (-1 before); a signal gives 128 + signal.
+  std::optional<int> poll();
+  // Waits at most `timeoutMs` for the end; kills it after that.
+  int wait(int timeoutMs);
+  void signal(int sig);
+  std::string output() const;
+  std::string errorOutput() const;
+
+ private:
+  std::string errorPath() const;
+  pid_t pid_ = -1;
+  std::optional<int> status_;
+  std::string outputPath_;
+};
+
+// The real link for a full window: the port registry, the enumeration of a
+// private ports directory, the POSIX serial port and, for the rest, the
+// fakes of fake_platform.h.  With `realTime` the window waits on the
+// system's monotonic clock; otherwise on the virtual clock of the fakes.
+class LinkRig {
+ public:
+  explicit LinkRig(const std::string& portsDir, bool realTime = false);
+  Form_Principal& form() { return *form_; }
+  // Runs the load handler (the start-up scan lists the private ports).
+  bool start();
+  // Selects the list item whose text contains `linkName` and connects.
+  void connect(const std::string& linkName);
+  std::vector<std::string> boxes() const { return base.messages.texts(); }
+
+  Rig base;  // the fakes, the temporary program directory
+  link::PortRegistry registry;
+  link::PortEnumerator enumerator;
+  platform::PosixSerialPort serial{registry};
+  platform::SteadyClock steady;
+  platform::Platform platform;
+
+ private:
+  std::unique_ptr<Form_Principal> form_;
+};
+
+}  // namespace velmira::test
