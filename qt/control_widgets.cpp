@@ -1,0 +1,249 @@
+#include "qt/control_widgets.h"
+
+#include <QLineEdit>
+#include <QPainter>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+
+#include "app/form_principal.h"
+#include "qt/handler_call.h"
+#include "qt/look.h"
+
+namespace velmira::qt {
+
+void applyCommon(QWidget* w, const Control& c) {
+  if (c.kind() != Kind::Line) w->setGeometry(pxRect(c.geometry()));
+  w->setVisible(c.visible());
+  w->setEnabled(c.enabled());
+  const QFont f = fontOf(c.font());
+  if (w->font() != f) w->setFont(f);
+  if (w->toolTip() != qs(c.toolTip())) w->setToolTip(qs(c.toolTip()));
+}
+
+// ---- CaptionButton -----------------------------------------------------------
+
+CaptionButton::CaptionButton(Button& model, Form_Principal* form, QWidget* parent)
+    : QPushButton(parent), model_(model) {
+  // Enter on a focused button clicks it, as Space does.
+  setAutoDefault(true);
+  connect(this, &QPushButton::clicked, this, [this, form] { runHandler(form, [this] { model_.click(); }); });
+  refresh();
+}
+
+void CaptionButton::refresh() {
+  applyCommon(this, model_);
+  if (text() != qs(model_.caption())) setText(qs(model_.caption()));
+  QPalette p = palette();
+  p.setColor(QPalette::Button, model_.backColor() >= 0 ? colourOf(model_.backColor())
+                                                        : QPalette().color(QPalette::Button));
+  if (model_.foreColor() >= 0) p.setColor(QPalette::ButtonText, colourOf(model_.foreColor()));
+  setPalette(p);
+}
+
+void CaptionButton::paintEvent(QPaintEvent*) {
+  QStylePainter painter(this);
+  QStyleOptionButton option;
+  initStyleOption(&option);
+  option.text.clear();
+  painter.drawControl(QStyle::CE_PushButtonBevel, option);
+
+  const QRect area = rect().adjusted(3, 1, -3, -1);
+  int flags = Qt::AlignCenter | Qt::TextShowMnemonic;
+  // Captions that do not fit on one line are broken at blanks, as long as
+  // the lines fit in the button.
+  const QFontMetrics metrics(font());
+  if (metrics.horizontalAdvance(text().remove(QLatin1Char('&'))) > area.width() &&
+      metrics.boundingRect(area, flags | Qt::TextWordWrap, text()).height() <= area.height())
+    flags |= Qt::TextWordWrap;
+  if (!style()->styleHint(QStyle::SH_UnderlineShortcut, &option, this)) flags |= Qt::TextHideMnemonic;
+  style()->drawItemText(&painter, area, flags, palette(), isEnabled(), text(), QPalette::ButtonText);
+
+  if (hasFocus()) {
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    focus.rect = style()->subElementRect(QStyle::SE_PushButtonFocusRect, &option, this);
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+  }
+}
+
+// ---- ModelCheckBox -------------------------------------------------------------
+
+ModelCheckBox::ModelCheckBox(CheckBox& model, Form_Principal* form, QWidget* parent)
+    : QCheckBox(parent), model_(model), form_(form) {
+  refresh();
+}
+
+void ModelCheckBox::refresh() {
+  applyCommon(this, model_);
+  setChecked(model_.value() == 1);
+}
+
+void ModelCheckBox::nextCheckState() {
+  runHandler(form_, [this] { model_.click(); });
+  setChecked(model_.value() == 1);
+}
+
+// ---- ModelCombo --------------------------------------------------------------
+
+ModelCombo::ModelCombo(ComboBox& model, Form_Principal* form, QWidget* parent)
+    : QComboBox(parent), model_(model) {
+  setEditable(true);
+  // Typed text is never added to the list, and Enter never picks the item
+  // that equals the typed text: only choosing from the list selects.
+  setInsertPolicy(QComboBox::NoInsert);
+  setDuplicatesEnabled(true);
+  connect(this, &QComboBox::activated, this, [this, form](int index) {
+    if (refreshing_) return;
+    runHandler(form, [this, index] { model_.setListIndex(index); });
+    refresh();
+  });
+  connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) { pullText(text); });
+  refresh();
+}
+
+void ModelCombo::pullText(const QString& text) {
+  if (refreshing_) return;
+  {
+    Guard g(refreshing_);
+    model_.setText(text.toStdString());
+  }
+  refresh();
+}
+
+void ModelCombo::refresh() {
+  Guard g(refreshing_);
+  applyCommon(this, model_);
+  bool same = count() == model_.listCount();
+  for (int i = 0; same && i < count(); ++i) same = itemText(i) == qs(model_.items()[static_cast<size_t>(i)].text);
+  if (!same) {
+    clear();
+    for (const ComboBox::Item& item : model_.items()) addItem(qs(item.text));
+  }
+  const QString text = qs(model_.text());
+  if (currentIndex() != model_.listIndex()) {
+    const int cursor = lineEdit()->cursorPosition();
+    setCurrentIndex(model_.listIndex());  // -1 empties the text line
+    if (lineEdit()->text() != text) {
+      setEditText(text);
+      lineEdit()->setCursorPosition(cursor);
+    }
+  }
+  if (lineEdit()->text() != text) setEditText(text);
+}
+
+// ---- ModelScrollBar ------------------------------------------------------------
+
+ModelScrollBar::ModelScrollBar(ScrollBar& model, Form_Principal* form, QWidget* parent)
+    : QScrollBar(Qt::Horizontal, parent), model_(model) {
+  // The value changes when the thumb is let go, not while it is dragged.
+  setTracking(false);
+  setSingleStep(1);
+  setPageStep(10);
+  connect(this, &QScrollBar::valueChanged, this, [this, form](int value) {
+    if (refreshing_) return;
+    runHandler(form, [this, value] { model_.setValue(value); });
+    refresh();
+  });
+  refresh();
+}
+
+void ModelScrollBar::refresh() {
+  Guard g(refreshing_);
+  applyCommon(this, model_);
+  setRange(model_.min(), model_.max());
+  setValue(model_.value());
+}
+
+// ---- ModelLabel ----------------------------------------------------------------
+
+ModelLabel::ModelLabel(Label& model, QWidget* parent) : QLabel(parent), model_(model) {
+  setTextFormat(Qt::PlainText);
+  setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  setWordWrap(true);
+  refresh();
+}
+
+void ModelLabel::refresh() {
+  applyCommon(this, model_);
+  QString caption = qs(model_.caption());
+  caption.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  if (text() != caption) setText(caption);
+  setAutoFillBackground(!model_.transparent());
+  QPalette p = palette();
+  p.setColor(QPalette::WindowText, model_.foreColor() >= 0 ? colourOf(model_.foreColor()) : QColor(Qt::black));
+  if (model_.backColor() >= 0) p.setColor(QPalette::Window, colourOf(model_.backColor()));
+  setPalette(p);
+}
+
+// ---- LedShape ------------------------------------------------------------------
+
+LedShape::LedShape(Shape& model, QWidget* parent) : QWidget(parent), model_(model) { refresh(); }
+
+void LedShape::refresh() {
+  applyCommon(this, model_);
+  update();
+}
+
+QColor LedShape::fill() const { return colourOf(model_.fillColor()); }
+
+void LedShape::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing);
+  const int d = std::min(width(), height()) - 1;
+  const QRectF circle((width() - d) / 2.0, (height() - d) / 2.0, d, d);
+  p.setPen(QPen(Qt::black, 1));
+  p.setBrush(fill());
+  p.drawEllipse(circle);
+}
+
+// ---- FrameLine -----------------------------------------------------------------
+
+FrameLine::FrameLine(Line& model, QWidget* parent) : QWidget(parent), model_(model) {
+  setAttribute(Qt::WA_TransparentForMouseEvents);
+  refresh();
+}
+
+QRect FrameLine::rectOf(const Line& l) {
+  const int x1 = px(std::min(l.x1, l.x2)), x2 = px(std::max(l.x1, l.x2));
+  const int y1 = px(std::min(l.y1, l.y2)), y2 = px(std::max(l.y1, l.y2));
+  // The line's width grows right of a vertical line and below a horizontal
+  // one, so that the corners of a frame close.
+  if (y1 == y2) return QRect(x1, y1, x2 - x1 + l.widthPx, l.widthPx);
+  return QRect(x1, y1, l.widthPx, y2 - y1 + l.widthPx);
+}
+
+void FrameLine::refresh() {
+  setGeometry(rectOf(model_));
+  setVisible(model_.visible());
+}
+
+void FrameLine::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), model_.foreColor() >= 0 ? colourOf(model_.foreColor()) : QColor(Qt::black));
+}
+
+// ---- Picture -------------------------------------------------------------------
+
+Picture::Picture(Image& model, QWidget* parent) : QWidget(parent), model_(model) { refresh(); }
+
+void Picture::refresh() {
+  applyCommon(this, model_);
+  if (model_.picture() != loaded_) {
+    loaded_ = model_.picture();
+    image_ = loaded_.empty() ? QImage() : QImage(qs(loaded_));
+  }
+  update();
+}
+
+void Picture::paintEvent(QPaintEvent*) {
+  if (image_.isNull()) return;
+  QPainter p(this);
+  p.setRenderHint(QPainter::SmoothPixmapTransform);
+  // Stretched: scaled to the control without keeping the proportions.
+  if (model_.stretch())
+    p.drawImage(rect(), image_);
+  else
+    p.drawImage(QPoint(0, 0), image_);
+}
+
+}  // namespace velmira::qt

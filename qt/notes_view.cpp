@@ -1,0 +1,73 @@
+#include "qt/notes_view.h"
+
+#include <QCloseEvent>
+#include <QTimer>
+
+#include "qt/handler_call.h"
+#include "qt/look.h"
+#include "qt/qt_platform.h"
+#include "qt/window_frame.h"
+
+namespace velmira::qt {
+
+NotesView::NotesView(F_Notas& notes, Form_Principal* form)
+    : notes_(notes),
+      form_(form),
+      volver_(new CaptionButton(notes.B_Volver, form, this)),
+      text_(new ModelLabel(notes.L_Notas, this)) {
+  setObjectName(QStringLiteral("F_Notas"));
+  volver_->setObjectName(QStringLiteral("B_Volver"));
+  text_->setObjectName(QStringLiteral("L_Notas"));
+  setFixedSize(px(F_Notas::kClientWidth), px(F_Notas::kClientHeight));
+  setWindowTitle(qs(notes.caption()));
+  setTabOrder(volver_, text_);
+  notes_.onControlChanged = [this](Control& c) {
+    if (&c == &notes_.B_Volver) volver_->refresh();
+    if (&c == &notes_.L_Notas) text_->refresh();
+  };
+  notes_.onWindowChanged = [this] { windowChanged(); };
+  // Until the window is on screen its frame is a guess.
+  const QSize outer = withEstimatedFrame(size());
+  notes_.initOuterSize(twips(outer.width()), twips(outer.height()));
+}
+
+NotesView::~NotesView() {
+  notes_.onControlChanged = nullptr;
+  notes_.onWindowChanged = nullptr;
+}
+
+void NotesView::windowChanged() {
+  if (!notes_.visible()) {
+    hide();
+    return;
+  }
+  move(px(notes_.Left), px(notes_.Top));
+  show();
+  raise();
+  activateWindow();
+  reportOuterSize();
+}
+
+void NotesView::reportOuterSize() {
+  if (!isVisible()) return;
+  const QSize outer = frameGeometry().size();
+  notes_.initOuterSize(twips(outer.width()), twips(outer.height()));
+}
+
+bool NotesView::event(QEvent* e) {
+  const bool handled = QWidget::event(e);
+  if (e->type() == QEvent::Move || e->type() == QEvent::Resize || e->type() == QEvent::Show) reportOuterSize();
+  return handled;
+}
+
+void NotesView::closeEvent(QCloseEvent* e) {
+  e->ignore();
+  // The close box is taken at the next event pass, not during a wait.
+  if (QtClock::waiting()) {
+    QTimer::singleShot(10, this, [this] { close(); });
+    return;
+  }
+  runHandler(form_, [this] { notes_.Form_Unload(); });
+}
+
+}  // namespace velmira::qt

@@ -1,0 +1,74 @@
+// The platform interfaces on Qt: the blocking wait, the event pass, message
+// boxes, pictures and the process itself.
+#pragma once
+
+#include <QEvent>
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace velmira::qt {
+
+// A wait blocks the handler that waits: no handler of the application runs
+// until it is over, and what the user types or clicks meanwhile stays queued
+// and is delivered at the next event pass.  The windows still repaint.
+class QtClock : public platform::Clock, private QObject {
+ public:
+  QtClock();
+  ~QtClock() override;
+  int64_t nowMs() override;
+  void sleepMs(int32_t ms) override;
+  // Whether a wait is running (the close box is held back meanwhile).
+  static bool waiting();
+
+ private:
+  bool eventFilter(QObject* receiver, QEvent* event) override;
+  void releaseHeldInput();
+  struct Held {
+    QPointer<QObject> receiver;
+    std::unique_ptr<QEvent> event;
+  };
+  std::vector<Held> held_;
+  int depth_ = 0;
+};
+
+// Lets pending window events run: input, clicks, timers, painting.
+class QtEventPump : public platform::EventPump {
+ public:
+  void doEvents() override;
+};
+
+// Modal boxes with an OK button.
+class QtMessageBoxes : public platform::MessageBoxes {
+ public:
+  void show(const platform::MessageBoxRequest& request) override;
+};
+
+class QtPictures : public platform::Pictures {
+ public:
+  bool canLoad(const std::string& path) override;
+};
+
+// The program: screen, directory, executable name, title, the end.
+class QtProcess : public platform::Process {
+ public:
+  platform::ScreenSize screen() override;
+  std::string programDir() override;
+  std::string exeName() override;
+  std::string title() override { return title_; }
+  void setTitle(const std::string& title) override { title_ = title; }
+  // Runs `beforeEnd`, then ends the process at once.  The handlers that end
+  // the program have closed the port already.
+  [[noreturn]] void end() override;
+  std::function<void()> beforeEnd;
+
+ private:
+  std::string title_ = "Velmira";
+};
+
+}  // namespace velmira::qt

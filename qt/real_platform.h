@@ -1,0 +1,36 @@
+// The machine's own platform for the program: Qt, X11 and POSIX.  The port
+// enumeration and the serial port share one registry, so the number of a
+// listed port opens that port.
+#pragma once
+
+#include "link/port_enumerator.h"
+#include "link/port_registry.h"
+#include "platform/posix_files.h"
+#include "platform/posix_serial_port.h"
+#include "qt/instance_guard.h"
+#include "qt/qt_platform.h"
+#include "qt/system_ports.h"
+#include "qt/xtest_key_synth.h"
+
+namespace velmira::qt {
+
+struct RealPlatform {
+  RealPlatform() { process.beforeEnd = [this] { instance.close(); }; }
+  RealPlatform(const RealPlatform&) = delete;
+  RealPlatform& operator=(const RealPlatform&) = delete;
+
+  link::PortRegistry registry;
+  link::PortEnumerator devices{registry, &systemSerialPorts};
+  platform::PosixSerialPort serial{registry};
+  XTestKeySynth keys;
+  QtClock clock;
+  QtEventPump events;
+  QtMessageBoxes messages;
+  platform::PosixFiles files;
+  QtPictures pictures;
+  QtInstanceGuard instance;
+  QtProcess process;
+  platform::Platform platform{serial, devices, keys, clock, events, messages, files, pictures, instance, process};
+};
+
+}  // namespace velmira::qt
