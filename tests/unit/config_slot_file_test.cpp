@@ -19,18 +19,6 @@ TEST(SlotFile, WritesSevenLinesWithCrLfInWindows1252) {
   EXPECT_EQ(writeSlot(accents), "1\xBA\r\n\x80\r\n\r\n 250 \r\n 2 \r\n 1 \r\n2\r\n");
 }
 
-TEST(SlotFile, ReadsWhatItWrites) {
-  const SlotValues cases[] = {{"0,0125", "1", "4", 1, 0, -1, "0"},
-                              {"", "", "", 1000, 6, 1, ""},
-                              {"1,2,3", "99", "x", 250, -1, 0, "1,5"},
-                              {"1º", "€", "ñ", 7, 3, 1, "9"}};
-  for (const SlotValues& v : cases) {
-    std::optional<SlotValues> back = readSlot(writeSlot(v));
-    ASSERT_TRUE(back) << v.milimetros;
-    EXPECT_EQ(*back, v) << v.milimetros;
-  }
-}
-
 TEST(SlotFile, AcceptsTheLineEndsAndIntegerFormsOfOtherWriters) {
   struct Case { const char* what; std::string bytes; SlotValues values; };
   const Case cases[] = {

@@ -145,28 +145,6 @@ TEST(DerivedValues, Text7MissingGoesOnWithTheFramesOfBefore) {
   EXPECT_EQ(seen(f), (Texts{"40", "0,0125", "0", "12,5", "40", "25"}));
 }
 
-TEST(DerivedValues, Text8KeepsTheFramesTheUserTyped) {
-  test::Rig rig;
-  Form_Principal& f = rig.form();
-  fill(f, {"40", "0,01", "4", "10", "7"});
-  enter(f, "Text8");
-  EXPECT_EQ(f.Text4.text(), "7");
-  EXPECT_EQ(f.Text8.text(), "10");
-  EXPECT_EQ(f.Label17.caption(), "2");
-  EXPECT_EQ(f.Fotos_Recomendadas, 2);
-}
-
-TEST(DerivedValues, AFieldSetByTheHandlersRunsNoKeyHandler) {
-  test::Rig rig;
-  Form_Principal& f = rig.form();
-  fill(f, {"40", "0,0125", "0", "0", "25"});
-  enter(f, "Text3");
-  // Text7 and Text8 were written; had their Enter steps run, they would
-  // have moved the focus or shown a message.
-  EXPECT_TRUE(rig.messages.shown.empty());
-  EXPECT_EQ(f.focused(), &f.Text6);
-}
-
 // The inputs nobody checks: no message, the value that cannot be computed
 // and what follows from it keep what they showed, nothing breaks.
 TEST(DerivedValues, UnreadableInputsLeaveTheAffectedValuesAsTheyWere) {

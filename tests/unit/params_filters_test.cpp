@@ -162,13 +162,5 @@ TEST(FieldFocus, GainingTheFocusSelectsTheWholeText) {
   }
 }
 
-TEST(FieldFocus, TypingAfterTheFocusReplacesTheOldValue) {
-  test::Rig rig;
-  Form_Principal& f = rig.form();
-  f.SetFocus(f.Text4);  // "25"
-  f.typeText(f.Text4, "30");
-  EXPECT_EQ(f.Text4.text(), "30");
-}
-
 }  // namespace
 }  // namespace velmira
