@@ -5,8 +5,8 @@
 namespace velmira::sim {
 namespace {
 
-constexpr std::array<const char*, 8> kNames = {"step+", "step-", "lost", "energise",
-                                               "off", "shutter_open", "shutter_close", "error"};
+constexpr std::array<const char*, 10> kNames = {"step+", "step-",        "lost",  "energise",  "off",
+                                                "shutter_open", "shutter_close", "error", "port_open", "port_close"};
 
 // Index of a phase letter in the forward order.
 int phaseIndex(unsigned char letter) { return letter - 'a'; }

@@ -27,10 +27,15 @@
 
 namespace velmira::sim {
 
-enum class Kind { StepForward, StepBackward, Lost, Energise, Off, ShutterOpen, ShutterClose, Error };
+enum class Kind {
+  StepForward, StepBackward, Lost, Energise, Off, ShutterOpen, ShutterClose, Error,
+  // Not bytes: the host opened (the board restarting if `ignored`) or
+  // closed the port.
+  PortOpen, PortClose
+};
 
 // "step+", "step-", "lost", "energise", "off", "shutter_open",
-// "shutter_close", "error".
+// "shutter_close", "error", "port_open", "port_close".
 const char* kindName(Kind kind);
 std::optional<Kind> kindFromName(const std::string& name);
 
@@ -39,10 +44,12 @@ struct Event {
   unsigned char byte = 0;
   int64_t pos = 0;         // carriage position after the byte, in steps
   Kind kind = Kind::Error;
-  bool ignored = false;    // arrived while the board was resetting
+  bool ignored = false;    // arrived while the board was resetting (port_open: it restarts)
   double holdMs = 0;       // shutter_close: time since its "r"
   bool operator==(const Event&) const = default;
 };
+
+inline bool isByte(const Event& e) { return e.kind != Kind::PortOpen && e.kind != Kind::PortClose; }
 
 struct Tally {
   int64_t bytes = 0;

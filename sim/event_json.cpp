@@ -75,7 +75,7 @@ std::optional<std::map<std::string, std::string>> flatObject(const std::string& 
 }  // namespace
 
 std::string toJsonLine(const Event& e) {
-  std::string line = "{\"t_ms\":" + number(e.tMs) + ",\"byte\":" + byteString(e.byte) +
+  std::string line = "{\"t_ms\":" + number(e.tMs) + (isByte(e) ? ",\"byte\":" + byteString(e.byte) : "") +
                      ",\"pos\":" + std::to_string(e.pos) + ",\"event\":\"" + kindName(e.kind) + "\"";
   if (e.kind == Kind::ShutterClose) line += ",\"hold_ms\":" + number(e.holdMs);
   if (e.ignored) line += ",\"reset\":true";
@@ -84,14 +84,17 @@ std::string toJsonLine(const Event& e) {
 
 std::optional<Event> parseJsonLine(const std::string& line) {
   std::optional<std::map<std::string, std::string>> o = flatObject(line);
-  if (!o || !o->count("t_ms") || !o->count("byte") || !o->count("pos") || !o->count("event")) return std::nullopt;
+  if (!o || !o->count("t_ms") || !o->count("pos") || !o->count("event")) return std::nullopt;
   std::optional<Kind> kind = kindFromName(o->at("event"));
-  if (!kind || o->at("byte").size() != 1) return std::nullopt;
+  if (!kind) return std::nullopt;
   Event e;
-  e.tMs = std::strtod(o->at("t_ms").c_str(), nullptr);
-  e.byte = static_cast<unsigned char>(o->at("byte")[0]);
-  e.pos = std::strtoll(o->at("pos").c_str(), nullptr, 10);
   e.kind = *kind;
+  if (isByte(e)) {
+    if (!o->count("byte") || o->at("byte").size() != 1) return std::nullopt;
+    e.byte = static_cast<unsigned char>(o->at("byte")[0]);
+  }
+  e.tMs = std::strtod(o->at("t_ms").c_str(), nullptr);
+  e.pos = std::strtoll(o->at("pos").c_str(), nullptr, 10);
   if (o->count("hold_ms")) e.holdMs = std::strtod(o->at("hold_ms").c_str(), nullptr);
   e.ignored = o->count("reset") && o->at("reset") == "true";
   return e;

@@ -4,7 +4,10 @@
 //   {"t_ms":12.345,"byte":"a","pos":1,"event":"step+"}
 //   {"t_ms":1013.2,"byte":"s","pos":1,"event":"shutter_close","hold_ms":1000.4}
 //   {"t_ms":3.1,"byte":"p","pos":0,"event":"lost","reset":true}
+//   {"t_ms":2.9,"pos":0,"event":"port_open","reset":true}
 //
+// The host's opening and closing of the port are lines without a byte; a
+// "reset" port_open is one on which the board restarts.
 // A byte is written as a one-character JSON string; a byte that is not
 // printable ASCII is written as \u00XX with its value.
 #pragma once

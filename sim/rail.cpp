@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <chrono>
 #include <cstring>
 #include <ctime>
@@ -46,37 +47,24 @@ Rail::~Rail() { stop(); }
 
 void Rail::start(const Options& options) {
   if (reader_.joinable() || port_) throw std::runtime_error("El carril ya está en marcha");
-  options_ = options;
-  decoder_ = Decoder(options.restPhase);
-  resetUntil_ = -1;
-  lineFreeAt_ = 0;
-  hupclAtClose_ = true;
-  everOpened_ = false;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    events_.clear();
-    bytes_.clear();
-    summary_ = Summary{};
-    stopping_ = false;
-  }
+  resetState(options);
   const std::string dir = options.portsDir.empty() ? link::virtualPortsDir() : options.portsDir;
   const std::string name = options.name.empty() ? defaultLinkName(++railsStarted) : options.name;
-  if (!options.logPath.empty()) {
-    log_ = std::fopen(options.logPath.c_str(), "w");
-    if (!log_) throw std::runtime_error("No se puede escribir " + options.logPath + ": " + std::strerror(errno));
-  }
   try {
+    if (!options.logPath.empty() && !(log_ = std::fopen(options.logPath.c_str(), "w")))
+      throw std::runtime_error("No se puede escribir " + options.logPath + ": " + std::strerror(errno));
     port_ = std::make_unique<VirtualPort>(dir, name);
-    if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) throw std::runtime_error("pipe: " + std::string(std::strerror(errno)));
+    if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) throw std::runtime_error(std::strerror(errno));
+    // The watch is in place before anyone can find the port.
+    inotify_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (inotify_ >= 0 && inotify_add_watch(inotify_, port_->slavePath().c_str(), IN_OPEN) < 0) {
+      ::close(inotify_);
+      inotify_ = -1;
+    }
+    port_->publish();
   } catch (...) {
-    port_.reset();
-    if (log_) std::fclose(log_), log_ = nullptr;
+    stop();
     throw;
-  }
-  inotify_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-  if (inotify_ >= 0 && inotify_add_watch(inotify_, port_->slavePath().c_str(), IN_OPEN) < 0) {
-    ::close(inotify_);
-    inotify_ = -1;
   }
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -85,6 +73,20 @@ void Rail::start(const Options& options) {
   }
   startMs_ = platform::monotonicMs();
   reader_ = std::thread([this] { run(); });
+}
+
+void Rail::resetState(const Options& options) {
+  options_ = options;
+  decoder_ = Decoder(options.restPhase);
+  resetUntil_ = -1;
+  lineFreeAt_ = 0;
+  hupclAtClose_ = true;
+  everOpened_ = false;
+  std::lock_guard<std::mutex> lock(mutex_);
+  events_.clear();
+  bytes_.clear();
+  summary_ = Summary{};
+  stopping_ = false;
 }
 
 void Rail::stop() {
@@ -118,7 +120,9 @@ void Rail::run() {
     const bool open = summary().hostOpen;
     int timeout = -1;
     if (vanishAt >= 0) timeout = static_cast<int>(std::max(1.0, vanishAt - now + 0.999));
-    if (!open && inotify_ < 0) timeout = timeout < 0 ? 1 : std::min(timeout, 1);
+    // While the port is closed, the hang-up state is looked at every 100 ms
+    // besides the opens inotify reports (every millisecond without it).
+    if (!open) timeout = std::min(timeout < 0 ? INT_MAX : timeout, inotify_ < 0 ? 1 : 100);
     pollfd fds[3] = {{open ? port_->master() : -1, POLLIN, 0}, {inotify_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
     if (poll(fds, 3, timeout) < 0 && errno != EINTR) return;
     if (fds[2].revents) return;
@@ -183,24 +187,34 @@ void Rail::handle(unsigned char byte, double t) {
 void Rail::hostOpened(double t) {
   const bool restarts = options_.resetMs > 0 && (!everOpened_ || hupclAtClose_);
   everOpened_ = true;
-  std::lock_guard<std::mutex> lock(mutex_);
-  ++summary_.opens;
-  summary_.hostOpen = true;
   if (restarts) {
-    ++summary_.resets;
     resetUntil_ = t + static_cast<double>(options_.resetMs);
     decoder_.boardReset();
-    summary_.tally = decoder_.tally();
   }
-  changed_.notify_all();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++summary_.opens;
+    summary_.hostOpen = true;
+    if (restarts) ++summary_.resets;
+  }
+  Event e;
+  e.tMs = t - startMs_;
+  e.kind = Kind::PortOpen;
+  e.ignored = restarts;
+  publish(e);
 }
 
 void Rail::hostClosed() {
   termios t {};
   hupclAtClose_ = tcgetattr(port_->master(), &t) != 0 || (t.c_cflag & HUPCL);
-  std::lock_guard<std::mutex> lock(mutex_);
-  summary_.hostOpen = false;
-  changed_.notify_all();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    summary_.hostOpen = false;
+  }
+  Event e;
+  e.tMs = platform::monotonicMs() - startMs_;
+  e.kind = Kind::PortClose;
+  publish(e);
 }
 
 void Rail::vanish() {
@@ -211,21 +225,36 @@ void Rail::vanish() {
   changed_.notify_all();
 }
 
-void Rail::publish(const Event& e) {
+void Rail::publish(Event e) {
+  e.pos = decoder_.tally().position;
   if (log_) {
     std::fputs((toJsonLine(e) + "\n").c_str(), log_);
     std::fflush(log_);
   }
   std::lock_guard<std::mutex> lock(mutex_);
   events_.push_back(e);
-  bytes_ += static_cast<char>(e.byte);
+  if (isByte(e)) bytes_ += static_cast<char>(e.byte);
   summary_.tally = decoder_.tally();
   changed_.notify_all();
 }
 
 std::string Rail::slavePath() const { std::lock_guard<std::mutex> l(mutex_); return slavePath_; }
 std::string Rail::linkPath() const { std::lock_guard<std::mutex> l(mutex_); return linkPath_; }
-std::vector<Event> Rail::events() const { std::lock_guard<std::mutex> l(mutex_); return events_; }
+std::vector<Event> Rail::allEvents() const { std::lock_guard<std::mutex> l(mutex_); return events_; }
+
+std::vector<Event> Rail::events() const {
+  std::vector<Event> out;
+  for (const Event& e : allEvents())
+    if (isByte(e)) out.push_back(e);
+  return out;
+}
+
+std::vector<Event> Rail::portEvents() const {
+  std::vector<Event> out;
+  for (const Event& e : allEvents())
+    if (!isByte(e)) out.push_back(e);
+  return out;
+}
 std::string Rail::bytes() const { std::lock_guard<std::mutex> l(mutex_); return bytes_; }
 Summary Rail::summary() const { std::lock_guard<std::mutex> l(mutex_); return summary_; }
 int64_t Rail::position() const { return summary().tally.position; }

@@ -63,7 +63,12 @@ class Rail {
   // CLOCK_MONOTONIC in ms at the start: an event happened at startMs() + tMs.
   double startMs() const { return startMs_; }
 
+  // The decoded bytes, in order.
   std::vector<Event> events() const;
+  // The host's opens and closes of the port, in order.
+  std::vector<Event> portEvents() const;
+  // Both, in order.
+  std::vector<Event> allEvents() const;
   std::string bytes() const;  // every byte received, in order
   Summary summary() const;
   int64_t position() const;
@@ -82,13 +87,14 @@ class Rail {
   bool waitFor(const std::function<bool(const Summary&)>& condition, int timeoutMs);
 
  private:
+  void resetState(const Options& options);
   void run();
   bool receive();
   void handle(unsigned char byte, double t);
   void hostOpened(double t);
   void hostClosed();
   void vanish();
-  void publish(const Event& e);
+  void publish(Event e);
 
   Options options_;
   double startMs_ = 0;

@@ -88,7 +88,6 @@ VirtualPort::VirtualPort(const std::string& dir, const std::string& name) {
     ensurePortsDir(dir);
     removeStaleLinks(dir);
     linkPath_ = dir + "/" + name;
-    publish();
   } catch (...) {
     ::close(master_);
     throw;

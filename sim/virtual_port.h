@@ -22,7 +22,7 @@ std::string defaultLinkName(int n);
 class VirtualPort {
  public:
   // Opens the pseudo-terminal in raw mode with HUPCL set (as the driver of
-  // a real serial device has it) and publishes it as `dir`/`name`.  Throws
+  // a real serial device has it), to be published as `dir`/`name`.  Throws
   // std::runtime_error (in Spanish).
   VirtualPort(const std::string& dir, const std::string& name);
   ~VirtualPort();
@@ -36,9 +36,10 @@ class VirtualPort {
   // may have taken the name), and closes the master: the slave is gone,
   // and the host's next write to it fails.
   void unplug();
+  // Makes the port visible to the discovery; throws std::runtime_error.
+  void publish();
 
  private:
-  void publish();
   int master_ = -1;
   std::string slavePath_;
   std::string linkPath_;

@@ -46,8 +46,7 @@ class InProcessRail : public SimulatedRail {
     rail_.start(options);
   }
   std::string linkPath() const override { return rail_.linkPath(); }
-  std::vector<sim::Event> events() override { return rail_.events(); }
-  bool waitForBytes(size_t n, int timeoutMs) override { return rail_.waitForBytes(n, timeoutMs); }
+  std::vector<sim::Event> allEvents() override { return rail_.allEvents(); }
   bool waitForVanish(int timeoutMs) override {
     return rail_.waitFor([](const sim::Summary& s) { return s.vanished; }, timeoutMs);
   }
@@ -77,7 +76,7 @@ class ChildRail : public SimulatedRail {
       throw std::runtime_error("velmira-sim did not publish " + link_ + ": " + child_->errorOutput());
   }
   std::string linkPath() const override { return link_; }
-  std::vector<sim::Event> events() override {
+  std::vector<sim::Event> allEvents() override {
     std::vector<sim::Event> out;
     std::istringstream in(readFile(log_));
     std::string line;
@@ -85,9 +84,6 @@ class ChildRail : public SimulatedRail {
     while (std::getline(in, line))
       if (std::optional<sim::Event> e = sim::parseJsonLine(line)) out.push_back(*e);
     return out;
-  }
-  bool waitForBytes(size_t n, int timeoutMs) override {
-    return pollUntil([&] { return events().size() >= n; }, timeoutMs);
   }
   bool waitForVanish(int timeoutMs) override {
     return pollUntil([&] { return child_->poll().has_value(); }, timeoutMs);
@@ -132,6 +128,28 @@ PortsDir::~PortsDir() {
 }
 
 const char* simModeName(SimMode mode) { return mode == SimMode::InProcess ? "InProcess" : "ChildProcess"; }
+
+std::vector<sim::Event> SimulatedRail::events() {
+  std::vector<sim::Event> out;
+  for (const sim::Event& e : allEvents())
+    if (sim::isByte(e)) out.push_back(e);
+  return out;
+}
+
+std::vector<sim::Event> SimulatedRail::portEvents() {
+  std::vector<sim::Event> out;
+  for (const sim::Event& e : allEvents())
+    if (!sim::isByte(e)) out.push_back(e);
+  return out;
+}
+
+bool SimulatedRail::waitForBytes(size_t n, int timeoutMs) {
+  return pollUntil([&] { return events().size() >= n; }, timeoutMs);
+}
+
+bool SimulatedRail::waitForPortEvents(size_t n, int timeoutMs) {
+  return pollUntil([&] { return portEvents().size() >= n; }, timeoutMs);
+}
 
 std::string SimulatedRail::bytes() {
   std::string out;

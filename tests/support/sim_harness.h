@@ -41,11 +41,17 @@ class SimulatedRail {
  public:
   virtual ~SimulatedRail() = default;
   virtual std::string linkPath() const = 0;
-  // The events so far, in order (a child's are read from its log).
-  virtual std::vector<sim::Event> events() = 0;
+  // The decoded bytes so far, in order (a child's are read from its log).
+  std::vector<sim::Event> events();
+  // The host's opens and closes of the port so far.
+  std::vector<sim::Event> portEvents();
+  // Both, in order.
+  virtual std::vector<sim::Event> allEvents() = 0;
   std::string bytes();
   // Waits until `n` bytes have been decoded; false on timeout.
-  virtual bool waitForBytes(size_t n, int timeoutMs) = 0;
+  bool waitForBytes(size_t n, int timeoutMs);
+  // Waits until the host has opened and closed the port `n` times together.
+  bool waitForPortEvents(size_t n, int timeoutMs);
   // Waits until the rail has unplugged itself; false on timeout.
   virtual bool waitForVanish(int timeoutMs) = 0;
   // Ends the rail (a child by SIGTERM) and returns its summary.
