@@ -144,6 +144,10 @@ void PosixSerialPort::close() {
   }
   int fd = fd_;
   fd_ = -1;
+  // Give up the exclusive use taken at the open: a terminal whose other end
+  // stays open (a pseudo-terminal of the simulator) keeps the flag after the
+  // close, and an ordinary user could not open it again.
+  ioctl(fd, TIOCNXCL);
   if (::close(fd) != 0 && errno != EINTR) fail(errno, "Error al cerrar el puerto");
 }
 
