@@ -74,6 +74,17 @@ std::string utf8ToCp1252(std::string_view utf8) {
   return out;
 }
 
+bool looksLikeUtf8(std::string_view bytes) {
+  bool beyondAscii = false;
+  for (size_t i = 0; i < bytes.size();) {
+    if (static_cast<unsigned char>(bytes[i]) < 0x80) { ++i; continue; }
+    size_t before = i;
+    if (decodeUtf8(bytes, i) == 0xFFFD && i == before + 1) return false;
+    beyondAscii = true;
+  }
+  return beyondAscii;
+}
+
 size_t utf8Length(std::string_view utf8) {
   size_t n = 0;
   for (size_t i = 0; i < utf8.size();) {

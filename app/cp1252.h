@@ -14,6 +14,10 @@ std::string cp1252ToUtf8(std::string_view bytes);
 // UTF-8 to Windows-1252; characters the code page lacks become "?".
 std::string utf8ToCp1252(std::string_view utf8);
 
+// Whether the bytes are well-formed UTF-8 holding at least one character
+// beyond ASCII (text in Windows-1252 with accents practically never is).
+bool looksLikeUtf8(std::string_view bytes);
+
 // Number of characters (code points) of a UTF-8 text.
 size_t utf8Length(std::string_view utf8);
 

@@ -29,10 +29,11 @@ void F_Notas::Form_Load() {
   Left = static_cast<int>(static_cast<double>(screen.widthTwips) - width_);
   Top = static_cast<int>(screen.heightTwips / 2.0 - height_ / 2.0);
   // The bare name: resolved against the current directory, not the
-  // program's.  Notes written on the original platform are Windows-1252.
+  // program's.  Notes written on the original platform are Windows-1252;
+  // notes edited on Linux are usually UTF-8, which reads as such.
   std::optional<std::string> bytes = platform_.files.readAll(kFileName);
   if (bytes) {
-    L_Notas.setCaption(cp1252ToUtf8(*bytes));
+    L_Notas.setCaption(looksLikeUtf8(*bytes) ? *bytes : cp1252ToUtf8(*bytes));
   } else {
     L_Notas.setCaption("No se encuentra el archivo de notas \"Notas.txt\" en la carpeta actual.");
   }

@@ -24,5 +24,12 @@ TEST(Cp1252, CharactersOutsideTheCodePageBecomeQuestionMarks) {
   EXPECT_EQ(utf8Length("Nº€😀"), 4u);
 }
 
+TEST(Cp1252, UnicodeTextIsToldFromWindows1252) {
+  EXPECT_TRUE(looksLikeUtf8("Conexión"));
+  EXPECT_FALSE(looksLikeUtf8("Conexi\xF3n"));
+  EXPECT_FALSE(looksLikeUtf8("plain ascii"));
+  EXPECT_FALSE(looksLikeUtf8("\xC3"));  // cut short
+}
+
 }  // namespace
 }  // namespace velmira

@@ -132,6 +132,14 @@ TEST(StartUp, TheNotesWindowReadsTheFileOncePerLoad) {
   EXPECT_EQ(n.L_Notas.caption(), "nuevo");
 }
 
+TEST(StartUp, NotesWrittenInUnicodeShowTheirAccentsToo) {
+  test::Rig rig;
+  rig.writeFile("Notas.txt", "Conexión");
+  rig.start();
+  rig.form().Notas.click();
+  EXPECT_EQ(rig.form().notas().L_Notas.caption(), "Conexión");
+}
+
 TEST(StartUp, AMissingNotesFileSaysSoInTheNotesWindow) {
   test::Rig rig;
   rig.start();
