@@ -99,7 +99,10 @@ void Rail::stop() {
     (void)!::write(wake_[1], &c, 1);
   }
   if (reader_.joinable()) reader_.join();
-  port_.reset();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    port_.reset();
+  }
   for (int& fd : wake_) {
     if (fd >= 0) ::close(fd);
     fd = -1;
@@ -218,8 +221,8 @@ void Rail::hostClosed() {
 }
 
 void Rail::vanish() {
-  port_->unplug();
   std::lock_guard<std::mutex> lock(mutex_);
+  port_->unplug();
   summary_.vanished = true;
   summary_.hostOpen = false;
   changed_.notify_all();
@@ -265,6 +268,22 @@ std::vector<double> Rail::holds() const { return summary().tally.holds; }
 bool Rail::energised() const { return summary().tally.energised; }
 bool Rail::hostOpen() const { return summary().hostOpen; }
 bool Rail::vanished() const { return summary().vanished; }
+
+std::string Rail::lineSettings() const {
+  std::lock_guard<std::mutex> l(mutex_);
+  termios t {};
+  if (!port_ || port_->master() < 0 || tcgetattr(port_->master(), &t) != 0) return "";
+  struct Speed { speed_t code; int baud; };
+  static constexpr Speed kSpeeds[] = {{B1200, 1200}, {B2400, 2400}, {B4800, 4800}, {B9600, 9600},
+                                      {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200}};
+  int baud = 0;
+  for (const Speed& s : kSpeeds)
+    if (cfgetospeed(&t) == s.code) baud = s.baud;
+  const char parity = !(t.c_cflag & PARENB) ? 'N' : (t.c_cflag & PARODD) ? 'O' : 'E';
+  const tcflag_t size = t.c_cflag & CSIZE;
+  const int bits = size == CS5 ? 5 : size == CS6 ? 6 : size == CS7 ? 7 : 8;
+  return std::to_string(baud) + "," + parity + "," + std::to_string(bits) + "," + ((t.c_cflag & CSTOPB) ? "2" : "1");
+}
 
 bool Rail::waitFor(const std::function<bool(const Summary&)>& condition, int timeoutMs) {
   std::unique_lock<std::mutex> lock(mutex_);

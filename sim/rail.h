@@ -79,6 +79,8 @@ class Rail {
   bool energised() const;
   bool hostOpen() const;
   bool vanished() const;
+  // The host's line settings on the terminal, as "9600,N,8,1".
+  std::string lineSettings() const;
 
   // Waits until `n` bytes were received (or the rail vanished); false on
   // timeout.
