@@ -44,7 +44,19 @@ void Form_Principal::Command_CONECTAR_Click() {
       Enviar("p");
     } else {
       Parada = 1;
-      Enviar("p");
+      try {
+        Enviar("p");
+      } catch (const platform::Failure&) {
+        // The device is gone (an unplugged adapter): its motor can no longer
+        // be switched off, but the port must still close, or every later
+        // click would try this disconnect again and the window could never
+        // connect to the board once it is plugged back in.
+        try {
+          MSComm_Puerto_Serie.close();
+        } catch (const platform::Failure&) {
+        }
+        throw;
+      }
       LED.setFillColor(kRed);
       Esperar(300);
       MSComm_Puerto_Serie.close();
