@@ -59,66 +59,65 @@ class InProcessRail : public SimulatedRail {
   sim::Rail rail_;
 };
 
-class ChildRail : public SimulatedRail {
- public:
-  ChildRail(sim::Options options, const std::string& dir, const std::string& exe) {
-    options.portsDir = dir;
-    if (options.name.empty()) options.name = "velmira-sim-child";
-    link_ = dir + "/" + options.name;
-    // Beside the ports directory, which the program creates.
-    log_ = std::filesystem::path(dir).parent_path().string() + "/" + options.name + ".log";
-    std::vector<std::string> args = simArguments(options);
-    args.insert(args.end(), {"--log", log_, "--summary-json"});
-    child_ = std::make_unique<ChildProcess>(exe, args);
-    struct stat st {};
-    bool ready = pollUntil([&] { return lstat(link_.c_str(), &st) == 0 || child_->poll(); }, 5000);
-    if (!ready || child_->poll())
-      throw std::runtime_error("velmira-sim did not publish " + link_ + ": " + child_->errorOutput());
-  }
-  std::string linkPath() const override { return link_; }
-  std::vector<sim::Event> allEvents() override {
-    std::vector<sim::Event> out;
-    std::istringstream in(readFile(log_));
-    std::string line;
-    // A line being written has no newline yet and does not parse.
-    while (std::getline(in, line))
-      if (std::optional<sim::Event> e = sim::parseJsonLine(line)) out.push_back(*e);
-    return out;
-  }
-  bool waitForVanish(int timeoutMs) override {
-    return pollUntil([&] { return child_->poll().has_value(); }, timeoutMs);
-  }
-  sim::Summary stop() override {
-    if (!child_->poll()) child_->signal(SIGTERM);
-    exitCode_ = child_->wait(5000);
-    sim::Summary s;
-    std::string out = child_->output();
-    // The summary is the last line; only what the tests compare is read.
-    auto field = [&](const std::string& key) -> int64_t {
-      size_t at = out.rfind("\"" + key + "\":");
-      return at == std::string::npos ? -1 : std::stoll(out.substr(at + key.size() + 3));
-    };
-    s.tally.bytes = field("bytes");
-    s.tally.position = field("position");
-    s.tally.lost = field("lost");
-    s.tally.lostDuringReset = field("lost_during_reset");
-    s.tally.shots = field("shots");
-    s.tally.errors = field("errors");
-    s.opens = static_cast<int>(field("opens"));
-    s.resets = static_cast<int>(field("resets"));
-    s.maxQueue = static_cast<int>(field("max_queue"));
-    s.vanished = out.find("\"vanished\":true") != std::string::npos;
-    return s;
-  }
-  int exitCode() const { return exitCode_; }
-
- private:
-  std::unique_ptr<ChildProcess> child_;
-  std::string link_, log_;
-  int exitCode_ = -1;
-};
-
 }  // namespace
+
+ChildRail::ChildRail(sim::Options options, const std::string& dir, const std::string& exe) {
+  options.portsDir = dir;
+  if (options.name.empty()) options.name = "velmira-sim-child";
+  link_ = dir + "/" + options.name;
+  // Beside the ports directory, which the program creates.
+  log_ = std::filesystem::path(dir).parent_path().string() + "/" + options.name + ".log";
+  std::vector<std::string> args = simArguments(options);
+  args.insert(args.end(), {"--log", log_, "--summary-json"});
+  child_ = std::make_unique<ChildProcess>(exe, args);
+  struct stat st {};
+  bool ready = pollUntil([&] { return lstat(link_.c_str(), &st) == 0 || child_->poll(); }, 5000);
+  if (!ready || child_->poll())
+    throw std::runtime_error("velmira-sim did not publish " + link_ + ": " + child_->errorOutput());
+}
+
+std::vector<sim::Event> ChildRail::allEvents() {
+  std::vector<sim::Event> out;
+  std::istringstream in(readFile(log_));
+  std::string line;
+  // A line being written has no newline yet and does not parse.
+  while (std::getline(in, line))
+    if (std::optional<sim::Event> e = sim::parseJsonLine(line)) out.push_back(*e);
+  return out;
+}
+
+bool ChildRail::waitForVanish(int timeoutMs) {
+  return pollUntil([&] { return child_->poll().has_value(); }, timeoutMs);
+}
+
+sim::Summary ChildRail::stop() { return stop(SIGTERM); }
+
+sim::Summary ChildRail::stop(int signal) {
+  if (!child_->poll()) child_->signal(signal);
+  exitCode_ = child_->wait(5000);
+  sim::Summary s;
+  const std::string out = output();
+  // The summary is the last line; only what the tests compare is read.
+  auto field = [&](const std::string& key) -> int64_t {
+    size_t at = out.rfind("\"" + key + "\":");
+    return at == std::string::npos ? -1 : std::stoll(out.substr(at + key.size() + 3));
+  };
+  s.tally.bytes = field("bytes");
+  s.tally.position = field("position");
+  s.tally.lost = field("lost");
+  s.tally.lostDuringReset = field("lost_during_reset");
+  s.tally.shots = field("shots");
+  s.tally.errors = field("errors");
+  s.opens = static_cast<int>(field("opens"));
+  s.resets = static_cast<int>(field("resets"));
+  s.maxQueue = static_cast<int>(field("max_queue"));
+  s.vanished = out.find("\"vanished\":true") != std::string::npos;
+  s.tally.energised = out.find("\"energised\":true") != std::string::npos;
+  s.tally.shutterOpen = out.find("\"shutter_open\":true") != std::string::npos;
+  return s;
+}
+
+std::string ChildRail::output() const { return child_->output(); }
 
 PortsDir::PortsDir() : root_(makeTempDir("velmira-e2e-")), path_(root_ + "/ports") {}
 

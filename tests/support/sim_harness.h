@@ -63,9 +63,6 @@ class SimulatedRail {
 std::unique_ptr<SimulatedRail> startRail(SimMode mode, sim::Options options, const std::string& dir,
                                          const std::string& exe);
 
-// The arguments of velmira-sim for `options` (the log excepted).
-std::vector<std::string> simArguments(const sim::Options& options);
-
 // A child process running a program; its stdout and stderr go to files.
 class ChildProcess {
  public:
@@ -85,6 +82,28 @@ class ChildProcess {
   std::optional<int> status_;
   std::string outputPath_;
 };
+
+// The velmira-sim program in a child process, with its log and its summary.
+class ChildRail : public SimulatedRail {
+ public:
+  ChildRail(sim::Options options, const std::string& dir, const std::string& exe);
+  std::string linkPath() const override { return link_; }
+  std::vector<sim::Event> allEvents() override;
+  bool waitForVanish(int timeoutMs) override;
+  sim::Summary stop() override;
+  // Ends it with `signal`; the summary is read from what it printed.
+  sim::Summary stop(int signal);
+  int exitCode() const { return exitCode_; }  // once stopped
+  std::string output() const;                 // everything it printed
+
+ private:
+  std::unique_ptr<ChildProcess> child_;
+  std::string link_, log_;
+  int exitCode_ = -1;
+};
+
+// The arguments of velmira-sim for `options` (the log excepted).
+std::vector<std::string> simArguments(const sim::Options& options);
 
 // The real link for a full window: the port registry, the enumeration of a
 // private ports directory, the POSIX serial port and, for the rest, the
