@@ -2,8 +2,8 @@
 
 #include <QLineEdit>
 #include <QPainter>
+#include <QShortcutEvent>
 #include <QStyleOptionButton>
-#include <QStylePainter>
 
 #include "app/form_principal.h"
 #include "qt/handler_call.h"
@@ -40,29 +40,55 @@ void CaptionButton::refresh() {
   setPalette(p);
 }
 
-void CaptionButton::paintEvent(QPaintEvent*) {
-  QStylePainter painter(this);
-  QStyleOptionButton option;
-  initStyleOption(&option);
-  option.text.clear();
-  painter.drawControl(QStyle::CE_PushButtonBevel, option);
+bool CaptionButton::event(QEvent* e) {
+  // The access key (Alt and the underlined letter) moves the focus to the
+  // button and clicks it at once, as the Enter key does.
+  if (e->type() == QEvent::Shortcut && isEnabled() && isVisible()) {
+    auto* shortcut = static_cast<QShortcutEvent*>(e);
+    if (!shortcut->isAmbiguous() && shortcut->key() == this->shortcut()) {
+      setFocus(Qt::ShortcutFocusReason);
+      click();
+      return true;
+    }
+  }
+  return QPushButton::event(e);
+}
 
-  const QRect area = rect().adjusted(3, 1, -3, -1);
+void CaptionButton::paintEvent(QPaintEvent*) {
+  // The face is flat in the button's colour inside a raised (or, while
+  // pressed, sunken) edge, so the colour shows as the window gives it.
+  QPainter p(this);
+  const QRect r = rect();
+  p.fillRect(r, palette().color(QPalette::Button));
+  const bool down = isDown() || isChecked();
+  const QColor light = down ? QColor(64, 64, 64) : QColor(255, 255, 255);
+  const QColor dark = down ? QColor(255, 255, 255) : QColor(64, 64, 64);
+  p.setPen(light);
+  p.drawLine(r.topLeft(), r.topRight() - QPoint(1, 0));
+  p.drawLine(r.topLeft(), r.bottomLeft() - QPoint(0, 1));
+  p.setPen(dark);
+  p.drawLine(r.bottomLeft(), r.bottomRight());
+  p.drawLine(r.topRight(), r.bottomRight());
+
+  QRect area = r.adjusted(3, 1, -3, -1);
+  if (down) area.translate(1, 1);
   int flags = Qt::AlignCenter | Qt::TextShowMnemonic;
-  // Captions that do not fit on one line are broken at blanks, as long as
+  // A caption that does not fit on one line is broken at blanks, as long as
   // the lines fit in the button.
   const QFontMetrics metrics(font());
-  if (metrics.horizontalAdvance(text().remove(QLatin1Char('&'))) > area.width() &&
+  if (metrics.horizontalAdvance(QString(text()).remove(QLatin1Char('&'))) > area.width() &&
       metrics.boundingRect(area, flags | Qt::TextWordWrap, text()).height() <= area.height())
     flags |= Qt::TextWordWrap;
+  QStyleOptionButton option;
+  initStyleOption(&option);
   if (!style()->styleHint(QStyle::SH_UnderlineShortcut, &option, this)) flags |= Qt::TextHideMnemonic;
-  style()->drawItemText(&painter, area, flags, palette(), isEnabled(), text(), QPalette::ButtonText);
+  style()->drawItemText(&p, area, flags, palette(), isEnabled(), text(), QPalette::ButtonText);
 
   if (hasFocus()) {
     QStyleOptionFocusRect focus;
     focus.initFrom(this);
-    focus.rect = style()->subElementRect(QStyle::SE_PushButtonFocusRect, &option, this);
-    painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+    focus.rect = r.adjusted(3, 3, -3, -3);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
   }
 }
 
@@ -92,6 +118,10 @@ ModelCombo::ModelCombo(ComboBox& model, Form_Principal* form, QWidget* parent)
   // that equals the typed text: only choosing from the list selects.
   setInsertPolicy(QComboBox::NoInsert);
   setDuplicatesEnabled(true);
+  setCompleter(nullptr);  // no completion while typing either
+  // Nor when the text line loses the focus or takes Enter holding the text
+  // of an item: that is typing, not choosing.
+  QObject::disconnect(lineEdit(), &QLineEdit::editingFinished, this, nullptr);
   connect(this, &QComboBox::activated, this, [this, form](int index) {
     if (refreshing_) return;
     runHandler(form, [this, index] { model_.setListIndex(index); });

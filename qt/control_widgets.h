@@ -52,6 +52,7 @@ class CaptionButton : public QPushButton, public Synced {
   void refresh() override;
 
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
 
  private:

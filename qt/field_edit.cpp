@@ -26,8 +26,6 @@ int keyCodeOf(const QKeyEvent& e) {
   return code.size() == 1 ? static_cast<unsigned char>(code[0]) : '?';
 }
 
-namespace {
-
 // The maximum length binds what the user types or pastes, not the texts the
 // program sets: a field may show a longer text, and the user can still
 // shorten it.
@@ -37,22 +35,25 @@ class LengthLimit : public QValidator {
     QObject::connect(edit, &QLineEdit::textChanged, this, [this](const QString& t) { last_ = t.size(); });
     last_ = edit->text().size();
   }
+  // The text the program is about to set.
+  void programSets(const QString& text) { program_ = text; }
   State validate(QString& input, int&) const override {
     const qsizetype limit = model_.maxLength();
-    return limit <= 0 || input.size() <= limit || input.size() < last_ ? Acceptable : Invalid;
+    if (limit <= 0 || input.size() <= limit || input.size() < last_ || input == program_) return Acceptable;
+    return Invalid;
   }
 
  private:
   const TextBox& model_;
   qsizetype last_ = 0;
+  QString program_;
 };
-
-}  // namespace
 
 FieldEdit::FieldEdit(TextBox& model, Form_Principal& form, QWidget* parent)
     : QLineEdit(parent), model_(model), form_(form) {
   setAcceptDrops(false);
-  setValidator(new LengthLimit(model_, this));
+  limit_ = new LengthLimit(model_, this);
+  setValidator(limit_);
   // Whatever changes the text or the selection (typing, a paste from the
   // context menu, the mouse) is copied to the model at once.
   connect(this, &QLineEdit::textEdited, this, [this] { pull(); });
@@ -75,7 +76,11 @@ void FieldEdit::refresh() {
   if (refreshing_) return;
   Guard g(refreshing_);
   applyCommon(this, model_);
-  if (text() != qs(model_.text())) setText(qs(model_.text()));
+  if (text() != qs(model_.text())) {
+    limit_->programSets(qs(model_.text()));
+    setText(qs(model_.text()));
+    limit_->programSets({});
+  }
   if (model_.selLength() > 0)
     setSelection(model_.selStart(), model_.selLength());
   else if (hasSelectedText() || cursorPosition() != model_.selStart())

@@ -32,6 +32,7 @@ class FieldEdit : public QLineEdit, public Synced {
   void take(QKeyEvent* event, int original, int code);
   TextBox& model_;
   Form_Principal& form_;
+  class LengthLimit* limit_ = nullptr;
   bool refreshing_ = false;
 };
 
