@@ -109,6 +109,20 @@ void ModelCheckBox::nextCheckState() {
   setChecked(model_.value() == 1);
 }
 
+void ModelCheckBox::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  QStyleOptionButton option;
+  initStyleOption(&option);
+  const int side = std::min(width(), height());
+  option.rect = QRect(0, (height() - side) / 2, side, side);
+  style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &option, &p, this);
+  if (hasFocus()) {
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
+  }
+}
+
 // ---- ModelCombo --------------------------------------------------------------
 
 ModelCombo::ModelCombo(ComboBox& model, Form_Principal* form, QWidget* parent)

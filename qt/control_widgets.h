@@ -68,6 +68,8 @@ class ModelCheckBox : public QCheckBox, public Synced {
 
  protected:
   void nextCheckState() override;
+  // The box fills the control (13 pixels), whatever the style's own size.
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   CheckBox& model_;

@@ -123,6 +123,7 @@ void MainView::windowChanged() {
   if (form_.shown() && isHidden()) {
     move(px(form_.Left), px(form_.Top));
     show();
+    activateWindow();
     reportOuterSize();
   }
 }

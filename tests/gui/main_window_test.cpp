@@ -227,7 +227,9 @@ TEST(MainWindow, TabSkipsHiddenAndDisabledControlsAndWrapsAround) {
   WindowRig r;  // no port: the port controls are disabled; no slot: the mirror group is hidden
   r.start();
   struct Case { const char* from; const char* to; };
-  const Case cases[] = {{"Text10", "B_Procesar"}, {"Combo1", "Text5"}, {"CargarC2", "CheckM2"}, {"Text9", "Text2"}};
+  const Case cases[] = {{"Text10", "B_Procesar"}, {"Combo1", "Text5"}, {"CargarC2", "CheckM2"},
+                        {"Text9", "Text2"},       {"Disparo", "Combo1"}, {"Salir", "Text_Mensajes"},
+                        {"Text_Mensajes", "SalvarC"}, {"C20", "Text8"}, {"Text8", "hscVelocidad"}};
   for (const Case& c : cases) {
     r.w(c.from)->setFocus(Qt::OtherFocusReason);
     ASSERT_TRUE(r.w(c.from)->hasFocus()) << c.from;
