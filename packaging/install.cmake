@@ -1,0 +1,53 @@
+# Installation and the Debian package (cpack -G DEB, see ./dev package).
+include(GNUInstallDirs)
+
+if(TARGET velmira)
+  install(TARGETS velmira RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+if(TARGET velmira-sim)
+  install(TARGETS velmira-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+install(PROGRAMS ${CMAKE_SOURCE_DIR}/packaging/velmira-escritorio DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/velmira.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/velmira.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/Notas.txt DESTINATION ${CMAKE_INSTALL_DATADIR}/velmira)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/60-velmira.rules DESTINATION lib/udev/rules.d)
+if(DEFINED VELMIRA_FIRMWARE_DIR)
+  install(FILES ${VELMIRA_FIRMWARE_DIR}/velmira-firmware-4wire.hex ${VELMIRA_FIRMWARE_DIR}/velmira-firmware-stepdir.hex
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/velmira OPTIONAL)
+endif()
+foreach(page velmira velmira-sim velmira-escritorio)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/man/${page}.1.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+    COMMAND gzip -9n -c ${CMAKE_SOURCE_DIR}/packaging/man/${page}.1 > ${CMAKE_BINARY_DIR}/man/${page}.1.gz
+    DEPENDS ${CMAKE_SOURCE_DIR}/packaging/man/${page}.1)
+  list(APPEND VELMIRA_MAN_PAGES ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
+endforeach()
+add_custom_target(velmira_man_pages ALL DEPENDS ${VELMIRA_MAN_PAGES})
+install(FILES ${VELMIRA_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+file(WRITE ${CMAKE_BINARY_DIR}/changelog
+  "velmira (${PROJECT_VERSION}) unstable; urgency=low\n\n  * Version ${PROJECT_VERSION}.\n\n -- Velmira <velmira@users.noreply.velmira.invalid>  Mon, 07 Dec 2026 00:00:00 +0000\n")
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/changelog.gz
+  COMMAND gzip -9n -c ${CMAKE_BINARY_DIR}/changelog > ${CMAKE_BINARY_DIR}/changelog.gz
+  DEPENDS ${CMAKE_BINARY_DIR}/changelog)
+add_custom_target(velmira_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/changelog.gz)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME velmira)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "Velmira <velmira@users.noreply.velmira.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "control program for a motorised macro-photography rail")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Velmira moves a stepper-driven rail in equal steps over a serial port
+ (an Arduino-class controller) and fires the camera at every position,
+ through the controller or with a function key for a camera program.
+ It includes a rail simulator and the controller's firmware.")
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+include(CPack)
