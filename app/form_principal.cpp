@@ -59,7 +59,7 @@ Form_Principal::Form_Principal(platform::Platform& p)
       Label3("Label3", {6600, 4320, 855, 255}, "Tecla"),
       EspL("EspL", {6600, 4200, 1815, 255}, "Espejo Levantado"),
       DLabel("DLabel", {6600, 4560, 2775, 255}, "Tiempo Espejo/disparo"),
-      Label27("Label27", {6120, 0, 4215, 375}, "Velmira v.101 - control de carril macro - velmira.invalid"),
+      Label27("Label27", {6120, 0, 4215, 375}, "Velmira v.101 - carril macro"),
       Label16("Label16", {480, 240, 1935, 255}, "Puerto COM"),
       Label1("Label1", {4080, 1320, 975, 255}, "Versión 101"),
       Label_Mensajes("Label_Mensajes", {4800, 600, 1935, 255}, "Mensajes"),

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageReader>
@@ -120,7 +121,19 @@ platform::ScreenSize QtProcess::screen() {
   return {twips(s->size().width()), twips(s->size().height())};
 }
 
-std::string QtProcess::programDir() { return QCoreApplication::applicationDirPath().toStdString(); }
+std::string QtProcess::programDir() {
+  // The configuration slots and the background picture live beside the
+  // program.  An installed program's directory (/usr/bin) belongs to root:
+  // there they live in the user's data directory instead, so that saving a
+  // slot works.
+  const QString dir = QCoreApplication::applicationDirPath();
+  if (QFileInfo(dir).isWritable()) return dir.toStdString();
+  QString data = qEnvironmentVariable("XDG_DATA_HOME");
+  if (data.isEmpty()) data = QDir::homePath() + "/.local/share";
+  const QString own = data + "/velmira";
+  QDir().mkpath(own);
+  return own.toStdString();
+}
 
 std::string QtProcess::exeName() {
   return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().toStdString();
