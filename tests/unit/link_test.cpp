@@ -1,6 +1,9 @@
 // Port discovery, connecting and disconnecting, on the fakes.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
+#include "platform/posix_serial_port.h"
 #include "tests/support/fake_platform.h"
 
 namespace velmira {
@@ -145,16 +148,23 @@ TEST(Connect, AfterALinkFailureTheNextClickClosesThePortAndTheOneAfterConnects) 
 }
 
 TEST(Connect, TheFailureBoxCarriesTheCauseTheLinkKnows) {
-  test::Rig rig;
-  rig.devices.names = {"A (COM3)"};
-  rig.serial.openFailure = "No se puede abrir el puerto (Permission denied)";
-  rig.serial.openFailureDetail = "No tiene permiso para abrir el puerto.";
-  rig.form().BuscarPuerto_Click();
-  rig.form().ComboBoxCOM.setListIndex(0);
-  rig.form().Command_CONECTAR.click();
-  ASSERT_EQ(rig.messages.shown.size(), 1u);
-  EXPECT_EQ(rig.messages.shown[0].text, "Error!");
-  EXPECT_EQ(rig.messages.shown[0].detail, "No tiene permiso para abrir el puerto.");
+  struct Case { int err; const char* part; };
+  const Case cases[] = {{EACCES, "sudo usermod -aG dialout $USER"},
+                        {EBUSY, "ModemManager"},
+                        {EIO, "ya no está conectado"}};
+  for (const Case& c : cases) {
+    test::Rig rig;
+    rig.devices.names = {"A (COM3)"};
+    rig.serial.openFailure = "No se puede abrir el puerto";
+    rig.serial.openFailureDetail = platform::failureDetail(c.err);
+    rig.form().BuscarPuerto_Click();
+    rig.form().ComboBoxCOM.setListIndex(0);
+    rig.form().Command_CONECTAR.click();
+    ASSERT_EQ(rig.messages.shown.size(), 1u);
+    EXPECT_EQ(rig.messages.shown[0].text, "Error!");
+    EXPECT_NE(rig.messages.shown[0].detail.find(c.part), std::string::npos) << rig.messages.shown[0].detail;
+    EXPECT_EQ(rig.form().Text_Mensajes.text(), "Desconectado");
+  }
 }
 
 }  // namespace
