@@ -2,6 +2,8 @@
 // keyboard focus: exactly one press and one release per shot.
 #include "qt/xtest_key_synth.h"
 
+#include "tests/support/fake_platform.h"
+
 #include <gtest/gtest.h>
 #include <poll.h>
 
@@ -66,6 +68,53 @@ TEST(XTestKeySynth, TheFocusedWindowGetsOnePressAndOneReleaseOfF8) {
   keys.keyEvent(123, 0, 0, 0);
   keys.keyEvent(123, 0, 2, 0);
   EXPECT_EQ(readKeys(d, 2).syms, (std::vector<KeySym>{XK_F12, XK_F12}));
+  XDestroyWindow(d, w);
+  XCloseDisplay(d);
+}
+
+// A window of the test's own, mapped and given the keyboard focus.
+Window focusedWindow(Display* d) {
+  const Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 60, 40, 0, 0, 0);
+  XSelectInput(d, w, KeyPressMask | KeyReleaseMask | StructureNotifyMask);
+  XMapWindow(d, w);
+  XEvent e;
+  do XWindowEvent(d, w, StructureNotifyMask, &e);
+  while (e.type != MapNotify);
+  XSetInputFocus(d, w, RevertToParent, CurrentTime);
+  XSync(d, False);
+  return w;
+}
+
+TEST(XTestKeySynth, AStackRunInKeyModePressesF8OncePerFrame) {
+  Display* d = XOpenDisplay(nullptr);
+  ASSERT_NE(d, nullptr) << "the key synthesis tests need an X display (run them under Xvfb)";
+  const Window w = focusedWindow(d);
+
+  test::Rig rig;
+  qt::XTestKeySynth keys;
+  platform::Platform p{rig.serial, rig.devices, keys,          rig.clock,    rig.events,
+                       rig.messages, rig.files, rig.pictures, rig.instance, rig.process};
+  Form_Principal f(p);
+  rig.devices.names = {"Arduino (COM3)"};
+  f.BuscarPuerto_Click();
+  f.ComboBoxCOM.setListIndex(0);
+  f.Command_CONECTAR.click();
+  f.Disparo.setListIndex(0);  // "Programa(Tecla)"
+  f.Combo1.setListIndex(2);   // F8
+  f.Text4.setText("2");
+  f.Text3.setText("1");
+  f.Text10.setText("0");
+  f.Text5.setText("0");
+  f.B_Procesar.click();
+
+  EXPECT_EQ(f.Nfotos.text(), "2");
+  EXPECT_TRUE(rig.messages.shown.empty());
+  KeyEvents seen = readKeys(d, 4);
+  EXPECT_EQ(seen.presses, 2);
+  EXPECT_EQ(seen.releases, 2);
+  EXPECT_EQ(seen.syms, (std::vector<KeySym>{XK_F8, XK_F8, XK_F8, XK_F8}));
+  XSync(d, False);
+  EXPECT_EQ(readKeys(d, 1, 20).syms.size(), 0u) << "nothing more";
   XDestroyWindow(d, w);
   XCloseDisplay(d);
 }
