@@ -111,6 +111,8 @@ class Form_Principal {
   // The enumeration shared by the button and start-up: appends every port
   // found to ComboBoxCOM; returns the number of items of the list.
   int Buscar_Puertos();
+  // No port found: empty, disabled port controls and `texto` in bold.
+  void Mostrar_Sin_Puertos(const std::string& texto);
   void ComboBoxCOM_Click();
   void Command_CONECTAR_Click();
   // The failure block shared by the handlers that write to the port.

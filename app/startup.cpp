@@ -36,14 +36,7 @@ void Form_Principal::Form_Load() {
 
   // 5. Port scan.
   if (Buscar_Puertos() == 0) {
-    ComboBoxCOM.clear();
-    Command_CONECTAR.setEnabled(false);
-    ComboBoxCOM.setEnabled(false);
-    Font f = Text_Mensajes.font();
-    f.bold = true;
-    f.size = 10;
-    Text_Mensajes.setFont(f);
-    Text_Mensajes.setText("ERROR \r\nNo se encontraron puertos COM.");
+    Mostrar_Sin_Puertos("ERROR \r\nNo se encontraron puertos COM.");
   } else {
     Ultima_Fase = Variant::text("d");
     Combo1.setListIndex(2);

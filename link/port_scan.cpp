@@ -39,16 +39,20 @@ int Form_Principal::Buscar_Puertos() {
   return ComboBoxCOM.listCount();
 }
 
+void Form_Principal::Mostrar_Sin_Puertos(const std::string& texto) {
+  ComboBoxCOM.clear();
+  Command_CONECTAR.setEnabled(false);
+  ComboBoxCOM.setEnabled(false);
+  Font f = Text_Mensajes.font();
+  f.bold = true;
+  f.size = 10;
+  Text_Mensajes.setFont(f);
+  Text_Mensajes.setText(texto);
+}
+
 void Form_Principal::BuscarPuerto_Click() {
   if (Buscar_Puertos() == 0) {
-    ComboBoxCOM.clear();
-    Command_CONECTAR.setEnabled(false);
-    ComboBoxCOM.setEnabled(false);
-    Font f = Text_Mensajes.font();
-    f.bold = true;
-    f.size = 10;
-    Text_Mensajes.setFont(f);
-    Text_Mensajes.setText("ERROR \r\nNo se encontraron puertos COM..");
+    Mostrar_Sin_Puertos("ERROR \r\nNo se encontraron puertos COM..");
   } else {
     Command_CONECTAR.setEnabled(true);
     ComboBoxCOM.setEnabled(true);

@@ -42,9 +42,8 @@ KeyEvents readKeys(Display* d, size_t count, int rounds = 300) {
   return seen;
 }
 
-TEST(XTestKeySynth, TheFocusedWindowGetsOnePressAndOneReleaseOfF8) {
-  Display* d = XOpenDisplay(nullptr);
-  ASSERT_NE(d, nullptr) << "the key synthesis tests need an X display (run them under Xvfb)";
+// A window of the test's own, mapped and given the keyboard focus.
+Window focusedWindow(Display* d) {
   const Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 60, 40, 0, 0, 0);
   XSelectInput(d, w, KeyPressMask | KeyReleaseMask | StructureNotifyMask);
   XMapWindow(d, w);
@@ -53,6 +52,13 @@ TEST(XTestKeySynth, TheFocusedWindowGetsOnePressAndOneReleaseOfF8) {
   while (e.type != MapNotify);
   XSetInputFocus(d, w, RevertToParent, CurrentTime);
   XSync(d, False);
+  return w;
+}
+
+TEST(XTestKeySynth, TheFocusedWindowGetsOnePressAndOneReleaseOfF8) {
+  Display* d = XOpenDisplay(nullptr);
+  ASSERT_NE(d, nullptr) << "the key synthesis tests need an X display (run them under Xvfb)";
+  const Window w = focusedWindow(d);
 
   qt::XTestKeySynth keys;
   EXPECT_EQ(keys.unavailableReason(), std::nullopt);
@@ -70,19 +76,6 @@ TEST(XTestKeySynth, TheFocusedWindowGetsOnePressAndOneReleaseOfF8) {
   EXPECT_EQ(readKeys(d, 2).syms, (std::vector<KeySym>{XK_F12, XK_F12}));
   XDestroyWindow(d, w);
   XCloseDisplay(d);
-}
-
-// A window of the test's own, mapped and given the keyboard focus.
-Window focusedWindow(Display* d) {
-  const Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 60, 40, 0, 0, 0);
-  XSelectInput(d, w, KeyPressMask | KeyReleaseMask | StructureNotifyMask);
-  XMapWindow(d, w);
-  XEvent e;
-  do XWindowEvent(d, w, StructureNotifyMask, &e);
-  while (e.type != MapNotify);
-  XSetInputFocus(d, w, RevertToParent, CurrentTime);
-  XSync(d, False);
-  return w;
 }
 
 TEST(XTestKeySynth, AStackRunInKeyModePressesF8OncePerFrame) {
