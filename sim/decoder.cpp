@@ -23,29 +23,25 @@ std::optional<Kind> kindFromName(const std::string& name) {
 
 Decoder::Decoder(std::optional<char> restPhase) { tally_.phase = restPhase; }
 
-Event Decoder::phaseLetter(unsigned char letter, Event e) {
-  const bool wasEnergised = tally_.energised;
-  tally_.energised = true;
-  const std::optional<char> last = tally_.phase;
-  tally_.phase = static_cast<char>(letter);
-  if (!last || (*last == static_cast<char>(letter) && !wasEnergised)) {
-    e.kind = Kind::Energise;
-    return e;
-  }
-  const int diff = (phaseIndex(letter) - phaseIndex(static_cast<unsigned char>(*last)) + 4) % 4;
+Kind energisePhase(Tally& tally, char phase) {
+  const bool wasEnergised = tally.energised;
+  tally.energised = true;
+  const std::optional<char> last = tally.phase;
+  tally.phase = phase;
+  if (!last || (*last == phase && !wasEnergised)) return Kind::Energise;
+  const int diff = (phaseIndex(static_cast<unsigned char>(phase)) - phaseIndex(static_cast<unsigned char>(*last)) + 4) % 4;
   if (diff == 1) {
-    e.kind = Kind::StepForward;
-    ++tally_.stepsForward;
-    ++tally_.position;
-  } else if (diff == 3) {
-    e.kind = Kind::StepBackward;
-    ++tally_.stepsBackward;
-    --tally_.position;
-  } else {
-    e.kind = Kind::Lost;
-    ++tally_.lost;
+    ++tally.stepsForward;
+    ++tally.position;
+    return Kind::StepForward;
   }
-  return e;
+  if (diff == 3) {
+    ++tally.stepsBackward;
+    --tally.position;
+    return Kind::StepBackward;
+  }
+  ++tally.lost;
+  return Kind::Lost;
 }
 
 Event Decoder::feed(unsigned char byte, double tMs) {
@@ -55,7 +51,7 @@ Event Decoder::feed(unsigned char byte, double tMs) {
   e.byte = byte;
   switch (byte) {
     case 'a': case 'b': case 'c': case 'd':
-      e = phaseLetter(byte, e);
+      e.kind = energisePhase(tally_, static_cast<char>(byte));
       break;
     case 'p':
       tally_.energised = false;
@@ -91,7 +87,7 @@ Event Decoder::feed(unsigned char byte, double tMs) {
   return e;
 }
 
-Event Decoder::ignore(unsigned char byte, double tMs) {
+Event Controller::ignore(unsigned char byte, double tMs) {
   ++tally_.bytes;
   ++tally_.lost;
   ++tally_.lostDuringReset;
@@ -104,7 +100,7 @@ Event Decoder::ignore(unsigned char byte, double tMs) {
   return e;
 }
 
-void Decoder::boardReset() {
+void Decoder::boardReset(double) {
   // The pins of a restarting board float: windings and shutter output off.
   // An actuation cut short by the reset is not a completed hold.
   tally_.energised = false;

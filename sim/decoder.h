@@ -66,19 +66,39 @@ struct Tally {
   int64_t errors = 0;
 };
 
-class Decoder {
+// The four-phase motor's windings are energised for `phase` ('a'-'d'): the
+// rotor goes to that phase's detent.  Counts the step (or the lost one) in
+// `tally` and says what happened: StepForward, StepBackward, Lost or
+// Energise.
+Kind energisePhase(Tally& tally, char phase);
+
+// What sits at the far end of the line: this letter model, or the real
+// firmware in the AVR simulator (sim/avr_controller.h).  Times are in ms
+// since the rail started; a byte's time is when its stop bit arrived.
+class Controller {
  public:
-  explicit Decoder(std::optional<char> restPhase = std::nullopt);
-  Event feed(unsigned char byte, double tMs);
+  virtual ~Controller() = default;
+  virtual Event feed(unsigned char byte, double tMs) = 0;
   // A byte that arrives while the board restarts is not seen by the firmware.
-  Event ignore(unsigned char byte, double tMs);
+  virtual Event ignore(unsigned char byte, double tMs);
   // The board restarts: its outputs go off, the rotor stays where it is.
-  void boardReset();
+  virtual void boardReset(double tMs) = 0;
+  // Time passes with no byte (the firmware's own timeouts).  True when
+  // something changed in the tally.
+  virtual bool advanceTo(double) { return false; }
   const Tally& tally() const { return tally_; }
 
- private:
-  Event phaseLetter(unsigned char letter, Event e);
+ protected:
   Tally tally_;
+};
+
+class Decoder : public Controller {
+ public:
+  explicit Decoder(std::optional<char> restPhase = std::nullopt);
+  Event feed(unsigned char byte, double tMs) override;
+  void boardReset(double tMs = 0) override;
+
+ private:
   double openedAtMs_ = 0;
 };
 

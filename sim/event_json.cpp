@@ -100,6 +100,31 @@ std::optional<Event> parseJsonLine(const std::string& line) {
   return e;
 }
 
+std::string arduinoPinName(char port, int bit) {
+  switch (port) {
+    case 'D': return "D" + std::to_string(bit);
+    case 'B': return "D" + std::to_string(8 + bit);
+    case 'C': return "A" + std::to_string(bit);
+    default: return std::string("P") + port + std::to_string(bit);
+  }
+}
+
+std::string pinChangeJson(const PinChange& c) {
+  return "{\"t_us\":" + number(c.timeUs) + ",\"pin\":\"" + arduinoPinName(c.port, c.bit) +
+         "\",\"high\":" + (c.high ? "true" : "false") + "}";
+}
+
+std::optional<PinChange> parsePinChangeJson(const std::string& line) {
+  std::optional<std::map<std::string, std::string>> o = flatObject(line);
+  if (!o || !o->count("t_us") || !o->count("pin") || !o->count("high")) return std::nullopt;
+  const std::string& pin = o->at("pin");
+  for (char port : {'B', 'C', 'D'})
+    for (int bit = 0; bit < 8; ++bit)
+      if (arduinoPinName(port, bit) == pin)
+        return PinChange{std::strtod(o->at("t_us").c_str(), nullptr), port, bit, o->at("high") == "true"};
+  return std::nullopt;
+}
+
 std::string summaryJson(const Summary& s) {
   const Tally& t = s.tally;
   std::string holds;

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 
+#include "sim/avr_board.h"
 #include "sim/decoder.h"
 
 namespace velmira::sim {
@@ -31,6 +32,15 @@ struct Summary {
 std::string toJsonLine(const Event& e);
 // Reads a line written by toJsonLine; nothing when it is not one.
 std::optional<Event> parseJsonLine(const std::string& line);
+
+// With the firmware in the AVR simulator (--avr), every change of an output
+// pin, at `timeUs` since the rail started:
+//   {"t_us":1043.750,"pin":"D2","high":true}
+using PinChange = firmware::PinChange;
+// "D2", "D13", "A0": the Arduino's name of a pin.
+std::string arduinoPinName(char port, int bit);
+std::string pinChangeJson(const PinChange& change);
+std::optional<PinChange> parsePinChangeJson(const std::string& line);
 
 std::string summaryJson(const Summary& s);
 // The summary for people, in Spanish, several lines.

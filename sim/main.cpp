@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::cout << "Carril simulado en " << rail.slavePath() << ", publicado como " << rail.linkPath() << std::endl;
+  if (std::optional<Backend> backend = rail.backend())
+    std::cout << "Firmware " << cmd.rail.avrImage << " en el simulador AVR, driver " << backendName(*backend) << std::endl;
   const timespec tick {0, 100'000'000};
   while (!rail.vanished()) {
     if (sigtimedwait(&ending, nullptr, &tick) > 0) break;

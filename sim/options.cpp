@@ -23,6 +23,9 @@ std::string helpText() {
          "Decodifica cada byte: \"a\"-\"d\" fases del motor (un paso adelante o atrás; una\n"
          "letra fuera de orden es un paso perdido), \"p\" apaga el motor, \"r\"/\"s\" abren y\n"
          "cierran la salida de disparo; cualquier otro byte es un error de protocolo.\n"
+         "Con --avr, en lugar de ese modelo corre el firmware real del controlador en el\n"
+         "simulador AVR (ATmega328P a 16 MHz) y el carril se lee en sus patillas: pulsos\n"
+         "STEP con DIR y ENABLE (D2-D4) o las cuatro bobinas (D8-D11), y D13 el disparo.\n"
          "\n"
          "Opciones:\n"
          "  --name NOMBRE            nombre del puerto (por omisión velmira-sim-<pid>-<n>)\n"
@@ -30,6 +33,10 @@ std::string helpText() {
          "  --phase L                fase (a-d) en la que reposa el rotor al arrancar; sin\n"
          "                           ella la primera letra solo energiza el motor\n"
          "  --log FICHERO            un objeto JSON por byte: t_ms, byte, pos, event\n"
+         "  --avr FIRMWARE           el firmware (.elf o .hex) en el simulador AVR; el\n"
+         "                           driver (STEP/DIR o 4 hilos) se deduce de sus salidas\n"
+         "  --pin-log FICHERO        con --avr: un objeto JSON por cambio de patilla:\n"
+         "                           t_us, pin (D2, D13...), high\n"
          "  --status                 estado en vivo en una línea (salida de errores)\n"
          "  --summary-json           el resumen final en JSON\n"
          "  --vanish-after-bytes N   desaparece (adaptador desenchufado) tras N bytes\n"
@@ -63,10 +70,11 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
       c.status = true;
     } else if (a == "--summary-json") {
       c.summaryJson = true;
-    } else if (a == "--name" || a == "--dir" || a == "--log") {
+    } else if (a == "--name" || a == "--dir" || a == "--log" || a == "--avr" || a == "--pin-log") {
       std::optional<std::string> v = value();
       if (!v || v->empty()) return {std::nullopt, "Falta el valor de " + a};
-      (a == "--name" ? c.rail.name : a == "--dir" ? c.rail.portsDir : c.rail.logPath) = *v;
+      (a == "--name" ? c.rail.name : a == "--dir" ? c.rail.portsDir : a == "--log" ? c.rail.logPath
+                                   : a == "--avr" ? c.rail.avrImage : c.rail.pinLogPath) = *v;
     } else if (a == "--phase") {
       std::optional<std::string> v = value();
       if (!v || v->size() != 1 || (*v)[0] < 'a' || (*v)[0] > 'd') return {std::nullopt, "--phase necesita una letra de \"a\" a \"d\""};
@@ -81,6 +89,10 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
       return {std::nullopt, "Opción desconocida: " + a};
     }
   }
+  if (!c.rail.avrImage.empty() && c.rail.restPhase)
+    return {std::nullopt, "--phase no vale con --avr: el firmware decide dónde empieza"};
+  if (c.rail.avrImage.empty() && !c.rail.pinLogPath.empty())
+    return {std::nullopt, "--pin-log necesita --avr"};
   return {c, {}};
 }
 

@@ -47,12 +47,17 @@ Rail::~Rail() { stop(); }
 
 void Rail::start(const Options& options) {
   if (reader_.joinable() || port_) throw std::runtime_error("El carril ya está en marcha");
-  resetState(options);
   const std::string dir = options.portsDir.empty() ? link::virtualPortsDir() : options.portsDir;
   const std::string name = options.name.empty() ? defaultLinkName(++railsStarted) : options.name;
   try {
-    if (!options.logPath.empty() && !(log_ = std::fopen(options.logPath.c_str(), "w")))
-      throw std::runtime_error("No se puede escribir " + options.logPath + ": " + std::strerror(errno));
+    resetState(options);
+    auto openLog = [](const std::string& path) {
+      std::FILE* f = std::fopen(path.c_str(), "w");
+      if (!f) throw std::runtime_error("No se puede escribir " + path + ": " + std::strerror(errno));
+      return f;
+    };
+    if (!options.logPath.empty()) log_ = openLog(options.logPath);
+    if (!options.pinLogPath.empty()) pinLog_ = openLog(options.pinLogPath);
     port_ = std::make_unique<VirtualPort>(dir, name);
     if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) throw std::runtime_error(std::strerror(errno));
     // The watch is in place before anyone can find the port.
@@ -77,7 +82,15 @@ void Rail::start(const Options& options) {
 
 void Rail::resetState(const Options& options) {
   options_ = options;
-  decoder_ = Decoder(options.restPhase);
+  avr_ = nullptr;
+  controller_.reset();
+  if (options.avrImage.empty()) {
+    controller_ = std::make_unique<Decoder>(options.restPhase);
+  } else {
+    auto avr = std::make_unique<AvrController>(options.avrImage);
+    avr_ = avr.get();
+    controller_ = std::move(avr);
+  }
   resetUntil_ = -1;
   lineFreeAt_ = 0;
   hupclAtClose_ = true;
@@ -85,6 +98,8 @@ void Rail::resetState(const Options& options) {
   std::lock_guard<std::mutex> lock(mutex_);
   events_.clear();
   bytes_.clear();
+  pins_.clear();
+  backend_ = avr_ ? std::optional<Backend>(avr_->backend()) : std::nullopt;
   summary_ = Summary{};
   stopping_ = false;
 }
@@ -109,8 +124,10 @@ void Rail::stop() {
   }
   if (inotify_ >= 0) ::close(inotify_);
   inotify_ = -1;
-  if (log_) std::fclose(log_);
-  log_ = nullptr;
+  for (std::FILE** f : {&log_, &pinLog_}) {
+    if (*f) std::fclose(*f);
+    *f = nullptr;
+  }
   changed_.notify_all();
 }
 
@@ -126,9 +143,12 @@ void Rail::run() {
     // While the port is closed, the hang-up state is looked at every 100 ms
     // besides the opens inotify reports (every millisecond without it).
     if (!open) timeout = std::min(timeout < 0 ? INT_MAX : timeout, inotify_ < 0 ? 1 : 100);
+    // The firmware's clock runs on between bytes.
+    if (avr_) timeout = std::min(timeout < 0 ? INT_MAX : timeout, 20);
     pollfd fds[3] = {{open ? port_->master() : -1, POLLIN, 0}, {inotify_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
     if (poll(fds, 3, timeout) < 0 && errno != EINTR) return;
     if (fds[2].revents) return;
+    if (avr_) advance(platform::monotonicMs() - startMs_);
     bool opened = false;  // inotify saw an open of the slave
     if (fds[1].revents) {
       char buf[4096];
@@ -183,8 +203,9 @@ bool Rail::receive() {
 
 void Rail::handle(unsigned char byte, double t) {
   const bool resetting = resetUntil_ >= 0 && t + startMs_ < resetUntil_;
-  publish(resetting ? decoder_.ignore(byte, t) : decoder_.feed(byte, t));
-  if (options_.vanishAfterBytes >= 0 && decoder_.tally().bytes >= options_.vanishAfterBytes) vanish();
+  publish(resetting ? controller_->ignore(byte, t) : controller_->feed(byte, t));
+  publishPins();
+  if (options_.vanishAfterBytes >= 0 && controller_->tally().bytes >= options_.vanishAfterBytes) vanish();
 }
 
 void Rail::hostOpened(double t) {
@@ -192,7 +213,8 @@ void Rail::hostOpened(double t) {
   everOpened_ = true;
   if (restarts) {
     resetUntil_ = t + static_cast<double>(options_.resetMs);
-    decoder_.boardReset();
+    controller_->boardReset(t - startMs_);
+    publishPins();
   }
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -229,7 +251,7 @@ void Rail::vanish() {
 }
 
 void Rail::publish(Event e) {
-  e.pos = decoder_.tally().position;
+  e.pos = controller_->tally().position;
   if (log_) {
     std::fputs((toJsonLine(e) + "\n").c_str(), log_);
     std::fflush(log_);
@@ -237,9 +259,34 @@ void Rail::publish(Event e) {
   std::lock_guard<std::mutex> lock(mutex_);
   events_.push_back(e);
   if (isByte(e)) bytes_ += static_cast<char>(e.byte);
-  summary_.tally = decoder_.tally();
+  summary_.tally = controller_->tally();
   changed_.notify_all();
 }
+
+void Rail::advance(double t) {
+  if (controller_->advanceTo(t)) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    summary_.tally = controller_->tally();
+    changed_.notify_all();
+  }
+  publishPins();
+}
+
+void Rail::publishPins() {
+  if (!avr_) return;
+  std::vector<PinChange> pins = avr_->takePinChanges();
+  if (pins.empty()) return;
+  if (pinLog_) {
+    for (const PinChange& c : pins) std::fputs((pinChangeJson(c) + "\n").c_str(), pinLog_);
+    std::fflush(pinLog_);
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  pins_.insert(pins_.end(), pins.begin(), pins.end());
+  changed_.notify_all();
+}
+
+std::optional<Backend> Rail::backend() const { std::lock_guard<std::mutex> l(mutex_); return backend_; }
+std::vector<PinChange> Rail::pinChanges() const { std::lock_guard<std::mutex> l(mutex_); return pins_; }
 
 std::string Rail::slavePath() const { std::lock_guard<std::mutex> l(mutex_); return slavePath_; }
 std::string Rail::linkPath() const { std::lock_guard<std::mutex> l(mutex_); return linkPath_; }

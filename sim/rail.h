@@ -16,6 +16,11 @@
 // later open only if the host left HUPCL set when it closed the port (DTR
 // then dropped at the close and rises again at the open), as a real board
 // behaves.  The terminal starts with HUPCL set, like a real serial device.
+//
+// With --avr the far end is the real firmware in the AVR simulator
+// (sim/avr_controller.h) instead of the letter model; everything else is
+// the same, and the chip's time follows the rail's clock also while no byte
+// arrives, so the firmware's own switch-off after 10 s quiet happens.
 #pragma once
 
 #include <condition_variable>
@@ -28,6 +33,7 @@
 #include <thread>
 #include <vector>
 
+#include "sim/avr_controller.h"
 #include "sim/decoder.h"
 #include "sim/event_json.h"
 
@@ -42,6 +48,8 @@ struct Options {
   int baud = 0;                    // receive at this line rate (0: at once)
   int64_t resetMs = 0;             // the board's restart on an open
   std::string logPath;             // JSON lines, one per byte
+  std::string avrImage;            // the firmware in the AVR simulator (ELF or HEX)
+  std::string pinLogPath;          // with avrImage: JSON lines, one per pin change
 };
 
 class VirtualPort;
@@ -79,6 +87,10 @@ class Rail {
   bool energised() const;
   bool hostOpen() const;
   bool vanished() const;
+  // With the firmware in the AVR simulator: its motor driver, and every
+  // change of its output pins so far, in order.
+  std::optional<Backend> backend() const;
+  std::vector<PinChange> pinChanges() const;
   // The host's line settings on the terminal, as "9600,N,8,1".
   std::string lineSettings() const;
 
@@ -97,6 +109,8 @@ class Rail {
   void hostClosed();
   void vanish();
   void publish(Event e);
+  void advance(double t);
+  void publishPins();
 
   Options options_;
   double startMs_ = 0;
@@ -105,18 +119,22 @@ class Rail {
   int wake_[2] = {-1, -1};
   int inotify_ = -1;
 
-  // Reader thread only.
-  Decoder decoder_;
+  // Reader thread only (start() and stop() excepted).
+  std::unique_ptr<Controller> controller_;
+  AvrController* avr_ = nullptr;  // the controller, when it is the firmware
   double resetUntil_ = -1;
   double lineFreeAt_ = 0;
   bool hupclAtClose_ = true;
   bool everOpened_ = false;
   std::FILE* log_ = nullptr;
+  std::FILE* pinLog_ = nullptr;
 
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<Event> events_;
   std::string bytes_;
+  std::vector<PinChange> pins_;
+  std::optional<Backend> backend_;
   Summary summary_;
   bool stopping_ = false;
   std::string slavePath_, linkPath_;

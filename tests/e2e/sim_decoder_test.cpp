@@ -148,10 +148,15 @@ TEST(SimCommandLine, AcceptsEveryOptionAndRefusesWhatIsNotOne) {
   EXPECT_EQ(c.rail.baud, 9600);
   EXPECT_EQ(c.rail.resetMs, 1000);
   EXPECT_TRUE(parseCommandLine({"-h"}).command->help);
+  ParsedCommandLine avr = parseCommandLine({"--avr", "fw.hex", "--pin-log", "pins.json"});
+  ASSERT_TRUE(avr.command) << avr.error;
+  EXPECT_EQ(avr.command->rail.avrImage, "fw.hex");
+  EXPECT_EQ(avr.command->rail.pinLogPath, "pins.json");
 
   const std::vector<std::vector<std::string>> bad = {
       {"--bogus"}, {"--baud"}, {"--baud", "0"}, {"--baud", "96OO"}, {"--reset-ms", "-1"},
-      {"--vanish-after-bytes", "1.5"}, {"--phase", "e"}, {"--phase", "ab"}, {"--name"}, {"--log", ""}, {"extra"}};
+      {"--vanish-after-bytes", "1.5"}, {"--phase", "e"}, {"--phase", "ab"}, {"--name"}, {"--log", ""}, {"extra"},
+      {"--avr"}, {"--avr", "fw.elf", "--phase", "a"}, {"--pin-log", "pins.json"}};
   for (const auto& args : bad) {
     ParsedCommandLine r = parseCommandLine(args);
     EXPECT_FALSE(r.command) << args[0];

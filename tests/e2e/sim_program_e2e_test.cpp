@@ -35,7 +35,8 @@ TEST(SimProgram, HelpInSpanishNamesEveryOptionAndEndsWithZero) {
   EXPECT_EQ(r.code, 0);
   EXPECT_EQ(r.out.rfind("Uso: velmira-sim", 0), 0u);
   for (const char* option : {"--name", "--dir", "--phase", "--log", "--status", "--summary-json",
-                             "--vanish-after-bytes", "--vanish-after-ms", "--baud", "--reset-ms", "--help"})
+                             "--vanish-after-bytes", "--vanish-after-ms", "--baud", "--reset-ms", "--avr", "--pin-log",
+                             "--help"})
     EXPECT_NE(r.out.find(option), std::string::npos) << option;
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/firmware/avr_board.h"
+#include "sim/avr_board.h"
 
 namespace velmira::firmware::test {
 

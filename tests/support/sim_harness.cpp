@@ -47,6 +47,7 @@ class InProcessRail : public SimulatedRail {
   }
   std::string linkPath() const override { return rail_.linkPath(); }
   std::vector<sim::Event> allEvents() override { return rail_.allEvents(); }
+  std::vector<sim::PinChange> pinChanges() override { return rail_.pinChanges(); }
   bool waitForVanish(int timeoutMs) override {
     return rail_.waitFor([](const sim::Summary& s) { return s.vanished; }, timeoutMs);
   }
@@ -69,6 +70,10 @@ ChildRail::ChildRail(sim::Options options, const std::string& dir, const std::st
   log_ = std::filesystem::path(dir).parent_path().string() + "/" + options.name + ".log";
   std::vector<std::string> args = simArguments(options);
   args.insert(args.end(), {"--log", log_, "--summary-json"});
+  if (!options.avrImage.empty()) {
+    pinLog_ = log_ + ".pins";
+    args.insert(args.end(), {"--pin-log", pinLog_});
+  }
   child_ = std::make_unique<ChildProcess>(exe, args);
   struct stat st {};
   bool ready = pollUntil([&] { return lstat(link_.c_str(), &st) == 0 || child_->poll(); }, 5000);
@@ -83,6 +88,16 @@ std::vector<sim::Event> ChildRail::allEvents() {
   // A line being written has no newline yet and does not parse.
   while (std::getline(in, line))
     if (std::optional<sim::Event> e = sim::parseJsonLine(line)) out.push_back(*e);
+  return out;
+}
+
+std::vector<sim::PinChange> ChildRail::pinChanges() {
+  std::vector<sim::PinChange> out;
+  if (pinLog_.empty()) return out;
+  std::istringstream in(readFile(pinLog_));
+  std::string line;
+  while (std::getline(in, line))
+    if (std::optional<sim::PinChange> c = sim::parsePinChangeJson(line)) out.push_back(*c);
   return out;
 }
 
@@ -171,6 +186,7 @@ std::vector<std::string> simArguments(const sim::Options& o) {
   if (o.vanishAfterMs >= 0) a.insert(a.end(), {"--vanish-after-ms", std::to_string(o.vanishAfterMs)});
   if (o.baud > 0) a.insert(a.end(), {"--baud", std::to_string(o.baud)});
   if (o.resetMs > 0) a.insert(a.end(), {"--reset-ms", std::to_string(o.resetMs)});
+  if (!o.avrImage.empty()) a.insert(a.end(), {"--avr", o.avrImage});
   return a;
 }
 

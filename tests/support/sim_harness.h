@@ -47,6 +47,8 @@ class SimulatedRail {
   std::vector<sim::Event> portEvents();
   // Both, in order.
   virtual std::vector<sim::Event> allEvents() = 0;
+  // With the firmware in the AVR simulator: its pin changes so far.
+  virtual std::vector<sim::PinChange> pinChanges() = 0;
   std::string bytes();
   // Waits until `n` bytes have been decoded; false on timeout.
   bool waitForBytes(size_t n, int timeoutMs);
@@ -89,6 +91,7 @@ class ChildRail : public SimulatedRail {
   ChildRail(sim::Options options, const std::string& dir, const std::string& exe);
   std::string linkPath() const override { return link_; }
   std::vector<sim::Event> allEvents() override;
+  std::vector<sim::PinChange> pinChanges() override;
   bool waitForVanish(int timeoutMs) override;
   sim::Summary stop() override;
   // Ends it with `signal`; the summary is read from what it printed.
@@ -98,7 +101,7 @@ class ChildRail : public SimulatedRail {
 
  private:
   std::unique_ptr<ChildProcess> child_;
-  std::string link_, log_;
+  std::string link_, log_, pinLog_;
   int exitCode_ = -1;
 };
 

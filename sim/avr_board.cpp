@@ -1,4 +1,4 @@
-#include "tests/firmware/avr_board.h"
+#include "sim/avr_board.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,6 +14,7 @@ extern "C" {
 #include <avr_uart.h>
 #include <sim_avr.h>
 #include <sim_elf.h>
+#include <sim_hex.h>
 }
 
 namespace velmira::firmware {
@@ -34,6 +35,15 @@ void quietLogger(avr_t*, const int level, const char* format, va_list ap) {
 // simply jumps to the next event.
 void noRealTimeSleep(avr_t*, avr_cycle_count_t) {}
 
+bool isElf(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  char magic[4] = {};
+  const bool elf = std::fread(magic, 1, 4, f) == 4 && std::memcmp(magic, "\x7f" "ELF", 4) == 0;
+  std::fclose(f);
+  return elf;
+}
+
 void freeFirmware(elf_firmware_t& fw) {
   std::free(fw.flash);
   std::free(fw.eeprom);
@@ -51,43 +61,92 @@ extern "C" __attribute__((used, visibility("default"))) const char* __lsan_defau
   return "leak:libsimavr\n";
 }
 
-AvrBoard::AvrBoard(const std::string& elfPath) {
+AvrBoard::AvrBoard(const std::string& imagePath) {
   avr_global_logger_set(quietLogger);
+  const bool elf = isElf(imagePath);
   elf_firmware_t fw;
   std::memset(&fw, 0, sizeof fw);
-  if (elf_read_firmware(elfPath.c_str(), &fw) != 0)
-    throw std::runtime_error("cannot read firmware " + elfPath);
-  std::strncpy(fw.mmcu, "atmega328p", sizeof fw.mmcu - 1);
-  fw.frequency = kFrequency;
-  avr_ = avr_make_mcu_by_name(fw.mmcu);
+  ihex_chunk_p chunks = nullptr;
+  int chunkCount = 0;
+  if (elf ? elf_read_firmware(imagePath.c_str(), &fw) != 0
+          : (chunkCount = read_ihex_chunks(imagePath.c_str(), &chunks)) <= 0) {
+    if (chunks) free_ihex_chunks(chunks);
+    throw std::runtime_error("No se puede leer el firmware " + imagePath +
+                             " (se espera un fichero ELF o Intel HEX para ATmega328P)");
+  }
+  avr_ = avr_make_mcu_by_name("atmega328p");
   if (!avr_) {
     freeFirmware(fw);
-    throw std::runtime_error("the simulator has no atmega328p");
+    if (chunks) free_ihex_chunks(chunks);
+    throw std::runtime_error("El simulador AVR no conoce el ATmega328P");
   }
   avr_init(avr_);
-  avr_load_firmware(avr_, &fw);
-  freeFirmware(fw);
+  if (elf) {
+    std::strncpy(fw.mmcu, "atmega328p", sizeof fw.mmcu - 1);
+    fw.frequency = kFrequency;
+    avr_load_firmware(avr_, &fw);
+    freeFirmware(fw);
+  } else {
+    // The flash image; a HEX file for the programmer carries nothing else.
+    for (int i = 0; i < chunkCount; ++i)
+      if (chunks[i].baseaddr + chunks[i].size <= avr_->flashend + 1u)
+        avr_loadcode(avr_, chunks[i].data, chunks[i].size, chunks[i].baseaddr);
+    free_ihex_chunks(chunks);
+  }
   avr_->frequency = kFrequency;
   avr_->log = LOG_ERROR;
   avr_->sleep = noRealTimeSleep;
-  // By default the simulator polls INT0/INT1 every few cycles while their
-  // pins (D2, D3) are low, even with the interrupts off, and so never lets
-  // the chip sleep.
-  avr_extint_set_strict_lvl_trig(avr_, 0, 0);
-  avr_extint_set_strict_lvl_trig(avr_, 1, 0);
 
-  uint32_t flags = 0;
-  avr_ioctl(avr_, AVR_IOCTL_UART_GET_FLAGS('0'), &flags);
-  flags &= ~uint32_t(AVR_UART_FLAG_POLL_SLEEP | AVR_UART_FLAG_STDIO);
-  avr_ioctl(avr_, AVR_IOCTL_UART_SET_FLAGS('0'), &flags);
   uartIn_ = avr_io_getirq(avr_, AVR_IOCTL_UART_GETIRQ('0'), UART_IRQ_INPUT);
   avr_irq_register_notify(avr_io_getirq(avr_, AVR_IOCTL_UART_GETIRQ('0'), UART_IRQ_OUTPUT),
                           byteOut, this);
 
   hooks_.reserve(8 * std::size(kPorts));
   for (char port : kPorts) hookPins(port);
+  boot();
+}
+
+// What a reset undoes is set again before the firmware starts.
+void AvrBoard::boot() {
+  // By default the simulator polls INT0/INT1 every few cycles while their
+  // pins (D2, D3) are low, even with the interrupts off, and so never lets
+  // the chip sleep.
+  avr_extint_set_strict_lvl_trig(avr_, 0, 0);
+  avr_extint_set_strict_lvl_trig(avr_, 1, 0);
+  uint32_t flags = 0;
+  avr_ioctl(avr_, AVR_IOCTL_UART_GET_FLAGS('0'), &flags);
+  flags &= ~uint32_t(AVR_UART_FLAG_POLL_SLEEP | AVR_UART_FLAG_STDIO);
+  avr_ioctl(avr_, AVR_IOCTL_UART_SET_FLAGS('0'), &flags);
   runMs(1.0);
   matchReceiverToTheLine();
+}
+
+void AvrBoard::reset() {
+  const avr_cycle_count_t before = avr_->cycle;
+  avr_reset(avr_);
+  if (avr_->cycle < before) avr_->cycle = before;  // time goes on through a reset
+  queue_.clear();
+  feeding_ = false;
+  lineFreeAt_ = double(avr_->cycle);
+  // The pins float while the chip restarts: everything the firmware drove
+  // is an input again, and reads as low.
+  for (int i = 0; i < int(std::size(kPorts)); ++i) {
+    for (int bit = 0; bit < 8; ++bit) {
+      const uint8_t mask = uint8_t(1u << bit);
+      if (!(levels_[i] & mask)) continue;
+      levels_[i] = uint8_t(levels_[i] & ~mask);
+      PinChange change{nowUs(), kPorts[i], bit, false};
+      changes_.push_back(change);
+      if (onPinChange) onPinChange(change);
+    }
+  }
+  boot();
+}
+
+bool AvrBoard::isOutput(char port, int bit) const {
+  avr_ioport_state_t state {};
+  if (avr_ioctl(avr_, AVR_IOCTL_IOPORT_GETSTATE(port), &state) != 0) return false;
+  return (state.ddr >> bit) & 1u;
 }
 
 // The simulated receiver takes eleven bit times per byte; a real one takes
@@ -198,6 +257,11 @@ void AvrBoard::runUntilSent(double afterUs) {
                          : lineFreeAt_;
   const double untilUs = (std::max(end, now) - now) / kCyclesPerUs + afterUs;
   runUs(untilUs);
+}
+
+void AvrBoard::runUntilAsleep(double maxUs) {
+  const double limit = nowUs() + maxUs;
+  while (avr_->state != cpu_Sleeping && nowUs() < limit) runCycles(8);
 }
 
 double AvrBoard::nowUs() const { return double(avr_->cycle) / kCyclesPerUs; }

@@ -1,8 +1,8 @@
-// An ATmega328P at 16 MHz in the AVR simulator, running a firmware ELF file:
-// bytes go into its serial receiver at 9600 baud, time advances only when
-// the board is run, and every change of an output pin is recorded with its
-// simulated time.  Used by the firmware tests; usable by anything that needs
-// the real controller firmware behind a serial line.
+// An ATmega328P at 16 MHz in the AVR simulator, running a firmware image (an
+// ELF file or the Intel HEX file that is flashed): bytes go into its serial
+// receiver at 9600 baud, time advances only when the board is run, and every
+// change of an output pin is recorded with its simulated time.  The firmware
+// tests use it directly; velmira-sim --avr puts it behind the pseudo-terminal.
 #pragma once
 
 #include <cstddef>
@@ -31,9 +31,10 @@ class AvrBoard {
   // One byte at 9600,N,8,1: start bit, 8 data bits, stop bit.
   static constexpr double kByteUs = 10.0 * 1'000'000.0 / 9600.0;
 
-  // Loads the ELF file and runs the board through its start-up (1 ms).
-  // Throws std::runtime_error if the file cannot be loaded.
-  explicit AvrBoard(const std::string& elfPath);
+  // Loads the image (ELF, or Intel HEX for anything else) and runs the
+  // board through its start-up (1 ms).  Throws std::runtime_error, with the
+  // reason in Spanish, if the file cannot be loaded.
+  explicit AvrBoard(const std::string& imagePath);
   ~AvrBoard();
   AvrBoard(const AvrBoard&) = delete;
   AvrBoard& operator=(const AvrBoard&) = delete;
@@ -47,8 +48,16 @@ class AvrBoard {
   void runUs(double us);
   // Runs until every queued byte has been received, then `afterUs` more.
   void runUntilSent(double afterUs = 200.0);
+  // Runs until the firmware has gone back to sleep (it has done with what
+  // woke it), but at most `maxUs`.
+  void runUntilAsleep(double maxUs);
   // Queues the bytes and runs until they have been received and handled.
   void sendAndRun(std::string_view bytes) { send(bytes); runUntilSent(); }
+
+  // The chip restarts (as when DTR pulses its reset line): registers and
+  // pins as at power-up, bytes still queued are lost, and the firmware runs
+  // through its start-up again (1 ms).  Simulated time goes on.
+  void reset();
 
   double nowUs() const;
   double nowMs() const { return nowUs() / 1000.0; }
@@ -56,6 +65,8 @@ class AvrBoard {
 
   // The level the chip drives on a pin (or its pull-up), as last reported.
   bool pin(char port, int bit) const;
+  // Whether the firmware made the pin an output (its DDR bit).
+  bool isOutput(char port, int bit) const;
   // The four bits of a port starting at `firstBit`, bit 0 first (e.g. the
   // coils on PB0..PB3 give 0b0011 for PB0 and PB1 high).
   unsigned nibble(char port, int firstBit) const;
@@ -81,6 +92,7 @@ class AvrBoard {
   static void pinChanged(avr_irq_t*, uint32_t value, void* param);
   static void byteOut(avr_irq_t*, uint32_t value, void* param);
   void runCycles(uint64_t cycles);
+  void boot();
   void matchReceiverToTheLine();
   void hookPins(char port);
   static int portIndex(char port);
