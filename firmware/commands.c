@@ -10,6 +10,16 @@ void commands_init(void)
     motor_init();
 }
 
+bool shutter_held(void)
+{
+    return (SHUTTER_PORT & _BV(SHUTTER_BIT)) != 0;
+}
+
+void shutter_release(void)
+{
+    SHUTTER_PORT &= (uint8_t)~_BV(SHUTTER_BIT);
+}
+
 bool commands_execute(uint8_t byte)
 {
     switch (byte) {
@@ -26,7 +36,7 @@ bool commands_execute(uint8_t byte)
         SHUTTER_PORT |= _BV(SHUTTER_BIT);
         return true;
     case 's':
-        SHUTTER_PORT &= (uint8_t)~_BV(SHUTTER_BIT);
+        shutter_release();
         return true;
     default:
         return false;

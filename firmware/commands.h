@@ -13,4 +13,8 @@ void commands_init(void);
  * byte. */
 bool commands_execute(uint8_t byte);
 
+/* Whether the shutter output is high, and lowering it as "s" does. */
+bool shutter_held(void);
+void shutter_release(void);
+
 #endif

@@ -4,8 +4,9 @@
  * The receive interrupt queues the bytes, a 1 ms tick counts the time since
  * the last command, and the main loop carries the bytes out and otherwise
  * sleeps in idle mode.  A host that dies in the middle of a move leaves the
- * windings energised; after 10 s without a command they are switched off as
- * by "p".  During a move the host sends a letter at least every second. */
+ * windings energised, or the shutter output high; after 10 s without a
+ * command both are switched off, as by "p" and "s".  During a move the host
+ * sends a letter at least every second, and it holds the shutter for one. */
 #include <avr/interrupt.h>
 #include <avr/io.h>
 #include <avr/sleep.h>
@@ -109,8 +110,14 @@ int main(void)
                 restart_quiet_time();
             continue;
         }
-        if (motor_energised() && quiet_time() >= QUIET_LIMIT_MS)
-            motor_off();
+        if (quiet_time() >= QUIET_LIMIT_MS) {
+            if (motor_energised())
+                motor_off();
+            /* The host holds the shutter for a second; a camera left
+             * exposing in bulb mode, or shooting a burst, is let go. */
+            if (shutter_held())
+                shutter_release();
+        }
         idle();
     }
 }

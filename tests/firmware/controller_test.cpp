@@ -162,6 +162,19 @@ TEST_P(ControllerFirmware, WindingsSwitchOffTenSecondsAfterTheLastCommand) {
   EXPECT_NEAR(lastMotorChangeMs() - lastCommandMs, 10'000.0, 2.0);
 }
 
+TEST_P(ControllerFirmware, AShutterLeftHighIsReleasedTenSecondsAfterTheLastCommand) {
+  board.sendAndRun("ar");
+  const double lastCommandMs = board.nowMs();
+  board.runMs(9'900);
+  EXPECT_TRUE(level(board, kShutter)) << "at 9.9 s";
+  board.runMs(200);
+  EXPECT_FALSE(level(board, kShutter)) << "at 10.1 s";
+  const std::vector<PinChange> edges = changesOf(board, kShutter);
+  ASSERT_EQ(edges.size(), 2u);
+  EXPECT_NEAR(edges[1].timeUs / 1000.0 - lastCommandMs, 10'000.0, 2.0);
+  EXPECT_FALSE(energised()) << "the motor goes off with it";
+}
+
 TEST_P(ControllerFirmware, ALetterEverySecondKeepsTheWindingsOn) {
   board.sendAndRun("p");
   board.clearChanges();
