@@ -29,8 +29,6 @@ std::optional<char> phaseOfCoils(unsigned coils) {
   }
 }
 
-bool isStep(Kind k) { return k == Kind::StepForward || k == Kind::StepBackward; }
-
 }  // namespace
 
 const char* backendName(Backend backend) {
@@ -69,7 +67,8 @@ Event AvrController::feed(unsigned char byte, double tMs) {
   // The byte's frame started one byte time before its stop bit arrived.
   runTo(tMs - kByteMs);
   readPins();  // whatever happened before the byte is not its doing
-  board_->send(std::string(1, static_cast<char>(byte)));
+  const char c = static_cast<char>(byte);
+  board_->send(std::string_view(&c, 1));
   // The receive interrupt wakes the chip within a microsecond of the stop
   // bit; the byte is done with when it sleeps again.  Running no further
   // keeps the chip from passing the start of a byte that follows at once.
@@ -80,40 +79,32 @@ Event AvrController::feed(unsigned char byte, double tMs) {
   Event e;
   e.tMs = tMs;
   e.byte = byte;
-  auto first = [&](auto pred) -> std::optional<Kind> {
-    for (Kind k : fx.kinds)
-      if (pred(k)) return k;
-    return std::nullopt;
-  };
   auto error = [&] {
     ++tally_.errors;
     return Kind::Error;
   };
   switch (byte) {
-    case 'a': case 'b': case 'c': case 'd': {
-      if (backend_ == Backend::StepDir) tally_.phase = static_cast<char>(byte);  // the firmware's reference
-      std::optional<Kind> k = first(isStep);
-      if (!k) k = first([](Kind x) { return x == Kind::Lost || x == Kind::Energise; });
-      if (!k && !wasEnergised && tally_.energised) k = Kind::Energise;
-      if (!k) {
+    case 'a': case 'b': case 'c': case 'd':
+      if (backend_ == Backend::StepDir) tally_.phase = c;  // the firmware's reference
+      if (fx.motor) {
+        e.kind = *fx.motor;
+      } else if (!wasEnergised && tally_.energised) {
+        e.kind = Kind::Energise;
+      } else {
         // The motor was on and the letter moved nothing.
         ++tally_.lost;
-        k = Kind::Lost;
+        e.kind = Kind::Lost;
       }
-      e.kind = *k;
       break;
-    }
     case 'p':
       e.kind = tally_.energised ? error() : Kind::Off;
       break;
     case 'r':
-      e.kind = first([](Kind x) { return x == Kind::ShutterOpen; }).value_or(Kind::Error);
-      if (e.kind == Kind::Error) error();
+      e.kind = fx.shutterOpened ? Kind::ShutterOpen : error();
       break;
     case 's':
-      e.kind = first([](Kind x) { return x == Kind::ShutterClose; }).value_or(Kind::Error);
-      if (e.kind == Kind::Error) error();
-      e.holdMs = e.kind == Kind::ShutterClose ? fx.holdMs : 0;
+      e.kind = fx.holdMs ? Kind::ShutterClose : error();
+      e.holdMs = fx.holdMs.value_or(0);
       break;
     default:
       // The firmware ignores it; for the host it is a protocol error.
@@ -133,17 +124,21 @@ void AvrController::boardReset(double tMs) {
 }
 
 bool AvrController::advanceTo(double tMs) {
-  const Tally before = tally_;
   // A byte that the rail reads at tMs started on the line one byte time
   // earlier; the chip stays that far behind so it can still receive it.
   runTo(tMs - kByteMs);
+  const bool changed = !board_->changes().empty();
   readPins();
-  return before.energised != tally_.energised || before.shutterOpen != tally_.shutterOpen ||
-         before.position != tally_.position;
+  return changed;
 }
 
 AvrController::Effects AvrController::readPins() {
   Effects out;
+  // A step outweighs whatever else the motor pins did at the same byte.
+  auto motor = [&out](Kind k) {
+    const bool step = k == Kind::StepForward || k == Kind::StepBackward;
+    if (!out.motor || (step && *out.motor != Kind::StepForward && *out.motor != Kind::StepBackward)) out.motor = k;
+  };
   const std::vector<PinChange>& changes = board_->changes();
   for (size_t i = 0; i < changes.size(); ++i) {
     PinChange c = changes[i];
@@ -155,12 +150,11 @@ AvrController::Effects AvrController::readPins() {
         tally_.shutterOpen = true;
         ++tally_.shots;
         openedAtMs_ = tMs;
-        out.kinds.push_back(Kind::ShutterOpen);
+        out.shutterOpened = true;
       } else if (!c.high && tally_.shutterOpen) {
         tally_.shutterOpen = false;
         out.holdMs = tMs - openedAtMs_;
-        tally_.holds.push_back(out.holdMs);
-        out.kinds.push_back(Kind::ShutterClose);
+        tally_.holds.push_back(*out.holdMs);
       }
       continue;
     }
@@ -171,7 +165,8 @@ AvrController::Effects AvrController::readPins() {
       if (coil) coils_ = c.high ? (coils_ | 1u << c.bit) : (coils_ & ~(1u << c.bit));
       const bool lastAtThisTime = i + 1 == changes.size() || changes[i + 1].timeUs != changes[i].timeUs ||
                                   changes[i + 1].port != kCoilPort || changes[i + 1].bit >= 4;
-      if (coil && lastAtThisTime) coilsChanged(out);
+      if (coil && lastAtThisTime)
+        if (std::optional<Kind> k = coilsChanged()) motor(*k);
       continue;
     }
     if (c.port != kDriverPort) continue;
@@ -180,18 +175,12 @@ AvrController::Effects AvrController::readPins() {
     } else if (c.bit == kEnable) {
       tally_.energised = !c.high;
     } else if (c.bit == kStep && c.high) {
-      if (!tally_.energised) {
+      if (tally_.energised) {
+        motor(countStep(tally_, dirHigh_));
+      } else {
         // A disabled driver does not step.
         ++tally_.lost;
-        out.kinds.push_back(Kind::Lost);
-      } else if (dirHigh_) {
-        ++tally_.stepsForward;
-        ++tally_.position;
-        out.kinds.push_back(Kind::StepForward);
-      } else {
-        ++tally_.stepsBackward;
-        --tally_.position;
-        out.kinds.push_back(Kind::StepBackward);
+        motor(Kind::Lost);
       }
     }
   }
@@ -199,20 +188,17 @@ AvrController::Effects AvrController::readPins() {
   return out;
 }
 
-void AvrController::coilsChanged(Effects& out) {
+std::optional<Kind> AvrController::coilsChanged() {
   if (coils_ == 0) {
     tally_.energised = false;
-    return;
+    return std::nullopt;
   }
-  if (std::optional<char> phase = phaseOfCoils(coils_)) {
-    out.kinds.push_back(energisePhase(tally_, *phase));
-    return;
-  }
+  if (std::optional<char> phase = phaseOfCoils(coils_)) return energisePhase(tally_, *phase);
   // No full-step pattern: the rotor's place is unknown.
   ++tally_.errors;
   tally_.energised = true;
   tally_.phase.reset();
-  out.kinds.push_back(Kind::Error);
+  return Kind::Error;
 }
 
 std::vector<PinChange> AvrController::takePinChanges() {

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,6 @@ namespace velmira::sim {
 enum class Backend { FourWire, StepDir };
 // "4 hilos (D8-D11)" or "STEP/DIR (D2-D4)".
 const char* backendName(Backend backend);
-
 
 class AvrController : public Controller {
  public:
@@ -47,14 +47,17 @@ class AvrController : public Controller {
   std::vector<PinChange> takePinChanges();
 
  private:
+  // What the pins did since they were last read.
   struct Effects {
-    std::vector<Kind> kinds;  // in order
-    double holdMs = 0;
+    std::optional<Kind> motor;    // a step, else Lost, Energise or Error
+    bool shutterOpened = false;
+    std::optional<double> holdMs;  // the shutter closed after this hold
   };
   void runTo(double tMs);
   // Reads the pin changes the chip recorded since the last time.
   Effects readPins();
-  void coilsChanged(Effects& out);
+  // The coils took a new pattern: what the rotor did, if anything.
+  std::optional<Kind> coilsChanged();
 
   std::unique_ptr<firmware::AvrBoard> board_;
   Backend backend_ = Backend::StepDir;

@@ -23,6 +23,12 @@ std::optional<Kind> kindFromName(const std::string& name) {
 
 Decoder::Decoder(std::optional<char> restPhase) { tally_.phase = restPhase; }
 
+Kind countStep(Tally& tally, bool forwards) {
+  ++(forwards ? tally.stepsForward : tally.stepsBackward);
+  tally.position += forwards ? 1 : -1;
+  return forwards ? Kind::StepForward : Kind::StepBackward;
+}
+
 Kind energisePhase(Tally& tally, char phase) {
   const bool wasEnergised = tally.energised;
   tally.energised = true;
@@ -30,16 +36,7 @@ Kind energisePhase(Tally& tally, char phase) {
   tally.phase = phase;
   if (!last || (*last == phase && !wasEnergised)) return Kind::Energise;
   const int diff = (phaseIndex(static_cast<unsigned char>(phase)) - phaseIndex(static_cast<unsigned char>(*last)) + 4) % 4;
-  if (diff == 1) {
-    ++tally.stepsForward;
-    ++tally.position;
-    return Kind::StepForward;
-  }
-  if (diff == 3) {
-    ++tally.stepsBackward;
-    --tally.position;
-    return Kind::StepBackward;
-  }
+  if (diff == 1 || diff == 3) return countStep(tally, diff == 1);
   ++tally.lost;
   return Kind::Lost;
 }

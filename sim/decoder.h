@@ -71,6 +71,8 @@ struct Tally {
 // `tally` and says what happened: StepForward, StepBackward, Lost or
 // Energise.
 Kind energisePhase(Tally& tally, char phase);
+// The carriage moves one step; StepForward or StepBackward.
+Kind countStep(Tally& tally, bool forwards);
 
 // What sits at the far end of the line: this letter model, or the real
 // firmware in the AVR simulator (sim/avr_controller.h).  Times are in ms

@@ -99,7 +99,6 @@ void Rail::resetState(const Options& options) {
   events_.clear();
   bytes_.clear();
   pins_.clear();
-  backend_ = avr_ ? std::optional<Backend>(avr_->backend()) : std::nullopt;
   summary_ = Summary{};
   stopping_ = false;
 }
@@ -285,7 +284,8 @@ void Rail::publishPins() {
   changed_.notify_all();
 }
 
-std::optional<Backend> Rail::backend() const { std::lock_guard<std::mutex> l(mutex_); return backend_; }
+// Set by start() before the reader runs, and fixed for the image.
+std::optional<Backend> Rail::backend() const { return avr_ ? std::optional<Backend>(avr_->backend()) : std::nullopt; }
 std::vector<PinChange> Rail::pinChanges() const { std::lock_guard<std::mutex> l(mutex_); return pins_; }
 
 std::string Rail::slavePath() const { std::lock_guard<std::mutex> l(mutex_); return slavePath_; }

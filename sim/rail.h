@@ -134,7 +134,6 @@ class Rail {
   std::vector<Event> events_;
   std::string bytes_;
   std::vector<PinChange> pins_;
-  std::optional<Backend> backend_;
   Summary summary_;
   bool stopping_ = false;
   std::string slavePath_, linkPath_;

@@ -3,8 +3,6 @@
 // the Arduino, running in the AVR simulator behind velmira-sim --avr.
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "tests/support/sim_harness.h"
 
 namespace velmira::test {
@@ -65,16 +63,6 @@ std::vector<double> shutterHolds(const std::vector<sim::PinChange>& pins) {
   return out;
 }
 
-bool pollFor(const std::function<bool()>& done, int timeoutMs) {
-  platform::SteadyClock clock;
-  const int64_t deadline = clock.nowMs() + timeoutMs;
-  while (!done()) {
-    if (clock.nowMs() >= deadline) return false;
-    clock.sleepMs(5);
-  }
-  return true;
-}
-
 struct ChainCase {
   const char* name;
   std::string image;
@@ -109,12 +97,12 @@ TEST_P(FirmwareRailE2E, APositioningMoveOfEightStepsAndThreeBackReachesTheDriver
   std::vector<sim::PinChange> pins;
   if (c.backend == sim::Backend::StepDir) {
     // The motor-off after the last letter disables the driver.
-    ASSERT_TRUE(pollFor([&] { return stepDirTrace(pins = rail->pinChanges()) == "FFFFFFFF|BBB|"; }, 5000))
+    ASSERT_TRUE(pollUntil([&] { return stepDirTrace(pins = rail->pinChanges()) == "FFFFFFFF|BBB|"; }, 5000))
         << stepDirTrace(pins);
     EXPECT_TRUE(pins.back().high && isPin(pins.back(), 'D', 4)) << "ENABLE high is the last change";
   } else {
     // The coils take the host's phases one by one, and are off after each move.
-    ASSERT_TRUE(pollFor([&] { return coilTrace(pins = rail->pinChanges()) == "abcdabcdpcbap"; }, 5000))
+    ASSERT_TRUE(pollUntil([&] { return coilTrace(pins = rail->pinChanges()) == "abcdabcdpcbap"; }, 5000))
         << coilTrace(pins);
   }
   for (const sim::PinChange& p : pins) EXPECT_FALSE(isPin(p, 'B', 5)) << "the shutter output never moved";
@@ -173,7 +161,7 @@ TEST(FirmwareRailTimingE2E, AStackRunOnTheRealClockHoldsDThirteenHighForASecondP
   ASSERT_TRUE(rail.waitForBytes(line.size(), 5000)) << rail.bytes();
   EXPECT_EQ(rail.bytes(), line);
   std::vector<sim::PinChange> pins;
-  ASSERT_TRUE(pollFor([&] { return stepDirTrace(pins = rail.pinChanges()).find("FF|FF|") != std::string::npos; }, 5000))
+  ASSERT_TRUE(pollUntil([&] { return stepDirTrace(pins = rail.pinChanges()).find("FF|FF|") != std::string::npos; }, 5000))
       << stepDirTrace(pins);
   const std::vector<double> holds = shutterHolds(pins);
   ASSERT_EQ(holds.size(), 2u);

@@ -27,18 +27,6 @@ std::string readFile(const std::string& path) {
   return s.str();
 }
 
-// Real-time polling of a file or a process, through the platform clock.
-template <typename Done>
-bool pollUntil(Done done, int timeoutMs) {
-  platform::SteadyClock clock;
-  const int64_t deadline = clock.nowMs() + timeoutMs;
-  for (;;) {
-    if (done()) return true;
-    if (clock.nowMs() >= deadline) return false;
-    clock.sleepMs(2);
-  }
-}
-
 class InProcessRail : public SimulatedRail {
  public:
   InProcessRail(sim::Options options, const std::string& dir) {
@@ -61,6 +49,16 @@ class InProcessRail : public SimulatedRail {
 };
 
 }  // namespace
+
+bool pollUntil(const std::function<bool()>& done, int timeoutMs) {
+  platform::SteadyClock clock;
+  const int64_t deadline = clock.nowMs() + timeoutMs;
+  for (;;) {
+    if (done()) return true;
+    if (clock.nowMs() >= deadline) return false;
+    clock.sleepMs(2);
+  }
+}
 
 ChildRail::ChildRail(sim::Options options, const std::string& dir, const std::string& exe) {
   options.portsDir = dir;

@@ -7,6 +7,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,6 +34,10 @@ class PortsDir {
  private:
   std::string root_, path_;
 };
+
+// Real-time polling of a file, a process or a rail, through the platform
+// clock: true once `done` holds, false after `timeoutMs`.
+bool pollUntil(const std::function<bool()>& done, int timeoutMs);
 
 enum class SimMode { InProcess, ChildProcess };
 const char* simModeName(SimMode mode);
