@@ -51,8 +51,10 @@ int32_t Leer_Retardo(const std::string& texto, bool simple) {
 
 void Form_Principal::Dar_Paso(bool atras, double& posicion, int32_t retardoMs) {
   std::string fase = motion::Siguiente_Fase(Ultima_Fase.toText(), atras);
-  Ultima_Fase = Variant::text(fase);
   motion::Enviar_Orden(*this, fase);
+  // The motor is at the last phase it received: a letter whose write failed
+  // never reached it, so it is not the last phase.
+  Ultima_Fase = Variant::text(fase);
   Esperar(retardoMs);
   posicion += atras ? -1 : 1;
   Text2.setText(numberToText(posicion));

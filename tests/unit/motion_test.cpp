@@ -151,6 +151,15 @@ TEST_F(Mover, AnUnpluggedAdapterEndsTheMoveWithoutItsStopAndLeavesThePortOpen) {
   EXPECT_EQ(f.Text_Mensajes.text(), "Desconectado");
   EXPECT_EQ(f.Text2.text(), "2");
   EXPECT_TRUE(rig.serial.isOpen());
+  EXPECT_EQ(f.Ultima_Fase, Variant::text("b")) << "the letter whose write failed never reached the motor";
+  // Plugged in again: the next move goes on from the last letter delivered.
+  rig.serial.vanishAfterBytes = -1;
+  f.Command_CONECTAR.click();  // the port is still open: closed first
+  f.Command_CONECTAR.click();
+  rig.clock.advance(2000);
+  f.Text9.setText("2");
+  f.Mover.click();
+  EXPECT_EQ(rig.line().substr(rig.line().size() - 3), "cdp");
 }
 
 TEST_F(Mover, AStepDelayThatIsNoNumberIsAFailureBeforeAnythingIsSent) {
