@@ -38,8 +38,11 @@ MainView::MainView(Form_Principal& form) : QWidget(nullptr), form_(form) {
   notes_ = std::make_unique<NotesView>(form_.notas(), &form_);
   form_.onControlChanged = [this](Control& c) {
     auto it = synced_.find(&c);
-    if (it != synced_.end()) it->second->refresh();
+    if (it != synced_.end()) refreshSoon(it->second);
   };
+  form_.onRunEnded = [this] { refreshPending(); };
+  refreshTimer_.setSingleShot(true);
+  connect(&refreshTimer_, &QTimer::timeout, this, [this] { refreshPending(); });
   form_.onFocusRequested = [this](Control& c) {
     if (QWidget* w = widgetFor(c)) w->setFocus(Qt::OtherFocusReason);
   };
@@ -59,6 +62,7 @@ MainView::~MainView() {
   form_.onControlChanged = nullptr;
   form_.onFocusRequested = nullptr;
   form_.onWindowChanged = nullptr;
+  form_.onRunEnded = nullptr;
   setProgramEndedHook(nullptr);
 }
 
@@ -108,6 +112,32 @@ void MainView::applyTabOrder() {
   for (size_t i = 1; i < order.size(); ++i) setTabOrder(widgetFor(*order[i - 1]), widgetFor(*order[i]));
 }
 
+void MainView::refreshSoon(Synced* s) {
+  // Outside a move or run every change shows at once.  A move at speed 1
+  // changes the position a thousand times a second: the screen shows it at
+  // its own pace, and the last state as soon as the move ends.
+  if (!form_.En_Marcha) {
+    refreshPending();
+    s->refresh();
+    return;
+  }
+  if (std::find(pending_.begin(), pending_.end(), s) == pending_.end()) pending_.push_back(s);
+  if (refreshTimer_.isActive()) return;
+  // At least a millisecond later: the timer then fires, and the window
+  // repaints, inside the wait that follows a step rather than in its event
+  // pass, so the repaint takes nothing from the step rate.
+  const qint64 since = lastRefresh_.isValid() ? lastRefresh_.elapsed() : kFrameMs;
+  refreshTimer_.start(static_cast<int>(std::max<qint64>(1, kFrameMs - since)));
+}
+
+void MainView::refreshPending() {
+  refreshTimer_.stop();
+  lastRefresh_.start();
+  std::vector<Synced*> pending = std::move(pending_);
+  pending_.clear();
+  for (Synced* s : pending) s->refresh();
+}
+
 QWidget* MainView::widgetFor(const Control& c) const {
   auto it = widgets_.find(&c);
   return it == widgets_.end() ? nullptr : it->second;
@@ -135,6 +165,10 @@ void MainView::reportOuterSize() {
 }
 
 bool MainView::event(QEvent* e) {
+  if (e->type() == closeAtNextPassEvent()) {
+    close();
+    return true;
+  }
   const bool handled = QWidget::event(e);
   switch (e->type()) {
     case QEvent::Show: case QEvent::Resize: case QEvent::Move: case QEvent::WindowStateChange:
@@ -161,7 +195,7 @@ void MainView::closeEvent(QCloseEvent* e) {
   e->ignore();
   // The close box is taken at the next event pass, not during a wait.
   if (QtClock::waiting()) {
-    QTimer::singleShot(10, this, [this] { close(); });
+    QCoreApplication::postEvent(this, new QEvent(closeAtNextPassEvent()));
     return;
   }
   runHandler(&form_, [this] { form_.Form_Unload(); });

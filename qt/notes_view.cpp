@@ -1,6 +1,7 @@
 #include "qt/notes_view.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QTimer>
 
 #include "qt/handler_call.h"
@@ -55,6 +56,10 @@ void NotesView::reportOuterSize() {
 }
 
 bool NotesView::event(QEvent* e) {
+  if (e->type() == closeAtNextPassEvent()) {
+    close();
+    return true;
+  }
   const bool handled = QWidget::event(e);
   if (e->type() == QEvent::Move || e->type() == QEvent::Resize || e->type() == QEvent::Show) reportOuterSize();
   return handled;
@@ -64,7 +69,7 @@ void NotesView::closeEvent(QCloseEvent* e) {
   e->ignore();
   // The close box is taken at the next event pass, not during a wait.
   if (QtClock::waiting()) {
-    QTimer::singleShot(10, this, [this] { close(); });
+    QCoreApplication::postEvent(this, new QEvent(closeAtNextPassEvent()));
     return;
   }
   runHandler(form_, [this] { notes_.Form_Unload(); });

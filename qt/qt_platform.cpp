@@ -1,6 +1,5 @@
 #include "qt/qt_platform.h"
 
-#include <time.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -10,30 +9,24 @@
 #include <QImageReader>
 #include <QMessageBox>
 #include <QScreen>
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <cstdio>
 
 #include "app/form_principal.h"
+#include "platform/steady_clock.h"
 #include "qt/handler_call.h"
 #include "qt/look.h"
 
 namespace velmira::qt {
 namespace {
 
-int64_t monotonicNs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
+using platform::monotonicNs;
+using platform::sleepUntilNs;
 
-void sleepUntilNs(int64_t ns) {
-  timespec ts{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
-  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
-  }
-}
-
-// Longest real sleep between two repaint passes of a wait.
-constexpr int64_t kSliceNs = 4'000'000;
+// Longest real sleep between two repaint passes of a wait: about one
+// refresh of the screen.
+constexpr int64_t kSliceNs = 10'000'000;
 
 int waitDepth = 0;
 
@@ -52,8 +45,16 @@ bool isUserInput(QEvent::Type t) {
 
 }  // namespace
 
+QEvent::Type closeAtNextPassEvent() {
+  static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+  return type;
+}
+
 QtClock::QtClock() = default;
-QtClock::~QtClock() = default;
+
+QtClock::~QtClock() {
+  if (filtering_ && QCoreApplication::instance()) QCoreApplication::instance()->removeEventFilter(this);
+}
 
 bool QtClock::waiting() { return waitDepth > 0; }
 
@@ -63,24 +64,33 @@ void QtClock::sleepMs(int32_t ms) {
   const int64_t deadline = monotonicNs() + static_cast<int64_t>(ms > 0 ? ms : 0) * 1'000'000;
   // Input the window system queues stays queued (ExcludeUserInputEvents);
   // input posted as events is held by the filter and posted again after the
-  // wait, in its order.  Painting and timers go on.
-  if (depth_++ == 0) QCoreApplication::instance()->installEventFilter(this);
+  // wait, in its order.  Painting and timers go on.  The filter stays
+  // installed between waits and lets everything through there.
+  if (!filtering_) {
+    QCoreApplication::instance()->installEventFilter(this);
+    filtering_ = true;
+  }
+  ++depth_;
   ++waitDepth;
+  // Events are processed at the start of the wait and then every slice,
+  // never once the time is up: a repaint then would lengthen the wait.
   for (;;) {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    const int64_t left = deadline - monotonicNs();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents,
+                                    static_cast<int>(std::max<int64_t>(0, left / 1'000'000)));
     const int64_t now = monotonicNs();
     if (now >= deadline) break;
-    sleepUntilNs(std::min(deadline, now + kSliceNs));
+    const int64_t until = std::min(deadline, now + kSliceNs);
+    sleepUntilNs(until, until == deadline);
+    if (monotonicNs() >= deadline) break;
   }
   --waitDepth;
-  if (--depth_ == 0) {
-    QCoreApplication::instance()->removeEventFilter(this);
-    releaseHeldInput();
-  }
+  if (--depth_ == 0) releaseHeldInput();
 }
 
 bool QtClock::eventFilter(QObject* receiver, QEvent* event) {
-  if (!isUserInput(event->type())) return false;
+  if (depth_ == 0) return false;
+  if (!isUserInput(event->type()) && event->type() != closeAtNextPassEvent()) return false;
   held_.push_back({receiver, std::unique_ptr<QEvent>(event->clone())});
   return true;
 }
@@ -93,6 +103,13 @@ void QtClock::releaseHeldInput() {
 }
 
 void QtEventPump::doEvents() {
+  // Input that arrived during a wait was left in the window system's queue.
+  // On X11 that queue is only read again when the dispatcher has been woken
+  // since the last pass, which new input or a repaint may or may not have
+  // done: wake it, so that this pass delivers every click and key that came
+  // before it, and a click made during a wait is handled here and not one or
+  // two passes later.
+  if (QAbstractEventDispatcher* d = QCoreApplication::eventDispatcher()) d->wakeUp();
   QCoreApplication::processEvents(QEventLoop::AllEvents);
   // The program ended in a handler of this pass: the handler that let the
   // events run does not go on.

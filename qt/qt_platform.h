@@ -35,7 +35,12 @@ class QtClock : public platform::Clock, private QObject {
   };
   std::vector<Held> held_;
   int depth_ = 0;
+  bool filtering_ = false;
 };
+
+// A close box clicked during a wait is posted again as this event, which the
+// wait holds like input: the window closes at the next event pass.
+QEvent::Type closeAtNextPassEvent();
 
 // Lets pending window events run: input, clicks, timers, painting.
 class QtEventPump : public platform::EventPump {
