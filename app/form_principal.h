@@ -221,6 +221,9 @@ class Form_Principal {
   std::function<void(Control&)> onFocusRequested;
   // Called when the title or the shown state of the window changes.
   std::function<void()> onWindowChanged;
+  // Called when a move or stack run has ended, however it ended (En_Marcha
+  // is false again).
+  std::function<void()> onRunEnded;
 
   // Every control (for views and tests), in creation order.
   const std::vector<Control*>& controls() const { return controls_; }

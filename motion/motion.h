@@ -24,7 +24,10 @@ inline constexpr const char* kMovimientoEnCurso =
 class Marcha {
  public:
   explicit Marcha(Form_Principal& f) : f_(f) { f_.En_Marcha = true; }
-  ~Marcha() { f_.En_Marcha = false; }
+  ~Marcha() {
+    f_.En_Marcha = false;
+    if (f_.onRunEnded) f_.onRunEnded();
+  }
   Marcha(const Marcha&) = delete;
   Marcha& operator=(const Marcha&) = delete;
 

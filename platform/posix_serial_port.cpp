@@ -7,23 +7,22 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 
-#include "link/port_enumerator.h"
+#include "platform/steady_clock.h"
 
 namespace velmira::platform {
 namespace {
 
 constexpr auto kWriteTimeout = std::chrono::milliseconds(2000);
 constexpr auto kDrainTimeout = std::chrono::milliseconds(1000);
+// One byte at 9600 baud with a start and a stop bit.
+constexpr int64_t kByteNs = 10 * 1'000'000'000LL / 9600;
 
-int64_t monotonicMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
+int64_t nowMs() { return monotonicNs() / 1'000'000; }
 
 }  // namespace
 
@@ -106,19 +105,23 @@ void PosixSerialPort::setSettings(const std::string& settings) {
   if (tcsetattr(fd_, TCSANOW, &t) != 0) fail(errno, "No se pueden aplicar los parámetros del puerto");
 }
 
+void PosixSerialPort::waitForLine() { sleepUntilNs(lineFreeAtNs_, true); }
+
 void PosixSerialPort::write(const std::string& data) {
   if (fd_ < 0) throw Failure("El puerto no está abierto");
   size_t done = 0;
-  const int64_t deadline = monotonicMs() + kWriteTimeout.count();
+  const int64_t deadline = nowMs() + kWriteTimeout.count();
   while (done < data.size()) {
-    ssize_t n = ::write(fd_, data.data() + done, data.size() - done);
+    waitForLine();
+    ssize_t n = ::write(fd_, data.data() + done, 1);
     if (n > 0) {
       done += static_cast<size_t>(n);
+      lineFreeAtNs_ = std::max(monotonicNs(), lineFreeAtNs_) + kByteNs;
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno != EAGAIN) fail(errno, "Error de escritura en el puerto");
-    int64_t left = deadline - monotonicMs();
+    int64_t left = deadline - nowMs();
     if (left <= 0) throw Failure("Tiempo de espera agotado al escribir en el puerto", failureDetail(EIO));
     pollfd p {fd_, POLLOUT, 0};
     int r = poll(&p, 1, static_cast<int>(left));
@@ -135,8 +138,8 @@ int PosixSerialPort::pendingOutput() const {
 void PosixSerialPort::close() {
   if (fd_ < 0) return;
   // Let the output drain, bounded: a vanished adapter must not hang the exit.
-  const int64_t deadline = monotonicMs() + kDrainTimeout.count();
-  while (monotonicMs() < deadline) {
+  const int64_t deadline = nowMs() + kDrainTimeout.count();
+  while (nowMs() < deadline) {
     int pending = pendingOutput();
     if (pending <= 0) break;
     pollfd p {fd_, 0, 0};

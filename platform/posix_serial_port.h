@@ -4,6 +4,11 @@
 // close() waits, at most one second, until the output has drained, so the
 // final "p" of a disconnect or an exit reaches the controller.
 //
+// Bytes are handed over no faster than the line carries them (9600 baud,
+// ten bits a byte: 1.04 ms each): a byte is written once the one before has
+// left, so nothing piles up in the adapter and a stop goes out at once,
+// even when the steps are asked faster than the line can take them.
+//
 // The port is opened write-only (nothing is ever read).  HUPCL is cleared on
 // the open port and the old settings are not restored on close, so opening
 // the same board again does not pulse DTR and reset it once more.
@@ -42,9 +47,12 @@ class PosixSerialPort : public SerialPort {
 
  private:
   [[noreturn]] void fail(int err, const std::string& what);
+  // Waits until the line has sent the byte before.
+  void waitForLine();
   Resolver resolver_;
   int16_t number_ = 1;
   int fd_ = -1;
+  int64_t lineFreeAtNs_ = 0;  // monotonic time the last byte has left the line
 };
 
 }  // namespace velmira::platform

@@ -11,8 +11,17 @@
 
 namespace velmira::platform {
 
+// CLOCK_MONOTONIC in nanoseconds: the one time source of the program.
+int64_t monotonicNs();
 // CLOCK_MONOTONIC in milliseconds, with its sub-millisecond part.
 double monotonicMs();
+
+// Blocks the calling thread until CLOCK_MONOTONIC reaches `deadlineNs` (a
+// signal does not make the wait shorter or longer).  With `precise` the
+// last stretch, about as long as the kernel takes to wake a thread, is spent
+// watching the clock instead of sleeping: the wait then ends within a few
+// microseconds of the deadline, for at most that much processor time.
+void sleepUntilNs(int64_t deadlineNs, bool precise = false);
 
 class SteadyClock : public Clock {
  public:

@@ -276,18 +276,21 @@ void Picture::refresh() {
     loaded_ = model_.picture();
     image_ = loaded_.empty() ? QImage() : QImage(qs(loaded_));
   }
+  // The picture, its stretching or the control's size may have changed.
+  shown_ = QPixmap();
   update();
 }
 
 void Picture::paintEvent(QPaintEvent*) {
   if (image_.isNull()) return;
+  const QSize size = model_.stretch() ? this->size() : image_.size();
+  if (shown_.size() != size) {
+    // Stretched: scaled to the control without keeping the proportions.
+    shown_ = QPixmap::fromImage(
+        model_.stretch() ? image_.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation) : image_);
+  }
   QPainter p(this);
-  p.setRenderHint(QPainter::SmoothPixmapTransform);
-  // Stretched: scaled to the control without keeping the proportions.
-  if (model_.stretch())
-    p.drawImage(rect(), image_);
-  else
-    p.drawImage(QPoint(0, 0), image_);
+  p.drawPixmap(QPoint(0, 0), shown_);
 }
 
 }  // namespace velmira::qt

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
+#include <QPixmap>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -153,6 +154,9 @@ class Picture : public QWidget, public Synced {
   Image& model_;
   std::string loaded_;
   QImage image_;
+  // The picture as drawn: scaled once to the control's size, not again for
+  // every region the window repaints.
+  QPixmap shown_;
 };
 
 }  // namespace velmira::qt

@@ -3,10 +3,13 @@
 // model; this only draws and forwards.
 #pragma once
 
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QWidget>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/form_principal.h"
 #include "qt/control_widgets.h"
@@ -38,12 +41,20 @@ class MainView : public QWidget {
   void applyTabOrder();
   void windowChanged();
   void reportOuterSize();
+  // Shows a control's change: at once, or during a move or run at most once
+  // per screen refresh.
+  void refreshSoon(Synced* synced);
+  void refreshPending();
 
   Form_Principal& form_;
   std::map<const Control*, QWidget*> widgets_;
   std::map<const Control*, Synced*> synced_;
   std::map<const QObject*, Control*> controlOf_;
   std::unique_ptr<NotesView> notes_;
+  static constexpr qint64 kFrameMs = 16;  // one refresh of a 60 Hz screen
+  std::vector<Synced*> pending_;
+  QTimer refreshTimer_;
+  QElapsedTimer lastRefresh_;
 };
 
 }  // namespace velmira::qt

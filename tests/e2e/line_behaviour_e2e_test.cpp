@@ -132,16 +132,33 @@ TEST_P(LineE2E, AtNineSixHundredBaudTheBytesLeaveAtTheLineRateAndTheQueueIsRepor
   sim::Options o;
   o.baud = 9600;
   auto r = rail(o);
-  openPort(1);
+  // A writer that does not pace itself: the burst waits for the line.
+  int fd = ::open(r->linkPath().c_str(), O_WRONLY | O_NOCTTY);
+  ASSERT_GE(fd, 0);
   const std::string burst(40, 'p');
-  serial.write(burst);
+  ASSERT_EQ(::write(fd, burst.data(), burst.size()), static_cast<ssize_t>(burst.size()));
   ASSERT_TRUE(r->waitForBytes(burst.size(), 5000));
+  ::close(fd);
   std::vector<sim::Event> e = r->events();
   for (size_t i = 1; i < e.size(); ++i) EXPECT_GE(e[i].tMs - e[i - 1].tMs, 10000.0 / 9600 - 0.001) << i;
   EXPECT_GE(e.back().tMs - e.front().tMs, 39 * 10000.0 / 9600 - 0.01);
   sim::Summary s = r->stop();
   EXPECT_GE(s.maxQueue, 20) << "most of the burst waited for the line";
   EXPECT_LE(s.maxQueue, 40);
+}
+
+TEST_P(LineE2E, AtNineSixHundredBaudTheProgramNeverWritesFasterThanTheLine) {
+  sim::Options o;
+  o.baud = 9600;
+  auto r = rail(o);
+  openPort(1);
+  // Twenty letters asked for back to back, as steps at speed 1 on a slow
+  // machine would: nothing piles up behind the line, so a stop that
+  // follows goes out at once.
+  for (int i = 0; i < 20; ++i) serial.write("a");
+  serial.write("p");
+  ASSERT_TRUE(r->waitForBytes(21, 5000));
+  EXPECT_LE(r->stop().maxQueue, 2);
 }
 
 TEST_P(LineE2E, AtNineSixHundredBaudBytesWrittenSlowerThanTheLineNeverQueue) {
