@@ -100,8 +100,14 @@ class Form_Principal {
   void Form_Resize();
   bool Verificar_Instancia();
   void Salir_Click();
-  // The title-bar close box: ends the whole program, sends nothing.
+  // The title-bar close box: ends the whole program, leaving the
+  // controller safe (Terminar_Programa).
   void Form_Unload();
+  // The end from outside the window (a signal, the end of the session) and
+  // by the close box: a shutter output held open is released at once, the
+  // motor is switched off, the output drains and the port closes; nothing
+  // is shown, and the program ends.
+  void Terminar_Programa();
   void Notas_Click();
   // Runs the load handler and shows the window: the application's start.
   void start();
@@ -191,6 +197,9 @@ class Form_Principal {
   std::string rutaPrograma(const std::string& name);
   // A move or a stack run is executing (a second one is refused).
   bool En_Marcha = false;
+  // "r" went out and its "s" not yet: the controller holds the camera's
+  // shutter output on.
+  bool Obturador_Abierto = false;
   // Clock time of the last successful open of the port: an Arduino-class
   // board resets when the port opens, so motion waits until it listens.
   std::optional<int64_t> Hora_Apertura;

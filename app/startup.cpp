@@ -61,6 +61,9 @@ void Form_Principal::Salir_Click() {
   Parada = 1;
   try {
     if (Command_CONECTAR.caption() == "DESCONECTAR") {
+      // Left during a shot's hold: the shutter output is released first,
+      // or it would stay on with the port closed.
+      if (Obturador_Abierto) Enviar("s");
       Enviar("p");
       LED.setFillColor(kRed);
       Esperar(300);
@@ -74,8 +77,26 @@ void Form_Principal::Salir_Click() {
 }
 
 void Form_Principal::Form_Unload() {
-  // The close box sends nothing; the whole program ends with the main
-  // window, the notes window included.
+  // The whole program ends with the main window, the notes window included;
+  // a connected motor is not left energised.
+  Terminar_Programa();
+}
+
+void Form_Principal::Terminar_Programa() {
+  Parada = 1;
+  // Whatever fails here, the program still ends: nobody is left to tell.
+  if (MSComm_Puerto_Serie.isOpen()) {
+    auto intentar = [](auto&& paso) {
+      try {
+        paso();
+      } catch (const platform::Failure&) {
+      }
+    };
+    if (Obturador_Abierto) intentar([&] { Enviar("s"); });
+    intentar([&] { Enviar("p"); });
+    LED.setFillColor(kRed);
+    intentar([&] { MSComm_Puerto_Serie.close(); });  // waits for the output to drain, bounded
+  }
   platform_.process.end();
 }
 

@@ -4,7 +4,11 @@
 
 namespace velmira {
 
-void Form_Principal::Enviar(const std::string& command) { MSComm_Puerto_Serie.write(command); }
+void Form_Principal::Enviar(const std::string& command) {
+  MSComm_Puerto_Serie.write(command);
+  if (command == "r") Obturador_Abierto = true;
+  if (command == "s") Obturador_Abierto = false;
+}
 
 void Form_Principal::Mostrar_Fallo_Enlace(const platform::Failure& failure, bool indicador) {
   // The port is left as it is: after a failure on an open port the window
@@ -35,6 +39,7 @@ void Form_Principal::Command_CONECTAR_Click() {
       MSComm_Puerto_Serie.setPortNumber(static_cast<int16_t>(ComboBoxCOM.itemData(index)));
       MSComm_Puerto_Serie.open();
       Hora_Apertura = platform_.clock.nowMs();
+      Obturador_Abierto = false;
       MSComm_Puerto_Serie.setSettings("9600,N,8,1");
       Command_CONECTAR.setCaption("DESCONECTAR");
       ComboBoxCOM.setEnabled(false);

@@ -2,6 +2,7 @@
 #include <QApplication>
 
 #include "app/form_principal.h"
+#include "qt/ending.h"
 #include "qt/main_view.h"
 #include "qt/real_platform.h"
 
@@ -11,6 +12,8 @@ int main(int argc, char** argv) {
   velmira::qt::RealPlatform machine;
   velmira::Form_Principal form(machine.platform);
   velmira::qt::MainView view(form);
+  // From here on a signal or the session's end leaves the controller safe.
+  velmira::qt::EndFromOutside ending(form, machine.process);
   try {
     // The load handler, then the window is shown.
     form.start();

@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <csignal>
 #include <cstdio>
 
 #include "app/form_principal.h"
@@ -78,6 +79,13 @@ void QtClock::sleepMs(int32_t ms) {
     const int64_t left = deadline - monotonicNs();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents,
                                     static_cast<int>(std::max<int64_t>(0, left / 1'000'000)));
+    // The program ended in a handler that ran in this slice (a signal, the
+    // end of the session): the handler that waits does not go on.
+    if (programEnded()) {
+      --waitDepth;
+      if (--depth_ == 0) held_.clear();
+      throw ProgramEnded{};
+    }
     const int64_t now = monotonicNs();
     if (now >= deadline) break;
     const int64_t until = std::min(deadline, now + kSliceNs);
@@ -159,6 +167,11 @@ std::string QtProcess::exeName() {
 void QtProcess::end() {
   if (beforeEnd) beforeEnd();
   std::fflush(nullptr);
+  if (endSignal != 0) {
+    // Ended by a signal: the parent (a shell, the session) sees it so.
+    std::signal(endSignal, SIG_DFL);
+    std::raise(endSignal);
+  }
   _exit(0);
 }
 

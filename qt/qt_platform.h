@@ -71,6 +71,9 @@ class QtProcess : public platform::Process {
   // the program have closed the port already.
   [[noreturn]] void end() override;
   std::function<void()> beforeEnd;
+  // The signal that ends the program (0: none): end() then ends the process
+  // by that signal, with its default action.
+  int endSignal = 0;
 
  private:
   std::string title_ = "Velmira";

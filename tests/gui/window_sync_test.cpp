@@ -275,7 +275,7 @@ TEST(WindowSync, ButtonsAndTheirAccessKeysRunTheirHandlers) {
   EXPECT_EQ(r.w<QPushButton>("Command_CONECTAR")->text(), "DESCONECTAR");
 }
 
-TEST(WindowSync, TheCloseBoxEndsTheProgramAndSendsNothing) {
+TEST(WindowSync, TheCloseBoxEndsTheProgramAndSwitchesTheMotorOff) {
   WindowRig r;
   r.start();
   r.connect();
@@ -283,7 +283,8 @@ TEST(WindowSync, TheCloseBoxEndsTheProgramAndSendsNothing) {
   r.form().notas().B_Volver_Click();  // loaded, hidden
   r.view().close();
   EXPECT_EQ(r.rig.process.ended, 1);
-  EXPECT_EQ(r.rig.line(), "p") << "only the connect's stop";
+  EXPECT_EQ(r.rig.line(), "pp") << "the connect's stop, then the close box's";
+  EXPECT_FALSE(r.rig.serial.isOpen());
   EXPECT_FALSE(r.view().isVisible());
   EXPECT_FALSE(r.notes().isVisible());
   // Nothing runs after the end.

@@ -1,6 +1,8 @@
 // Start-up: centring, background picture, single instance, port scan.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "notes/f_notas.h"
 #include "tests/support/fake_platform.h"
 
@@ -148,14 +150,35 @@ TEST(StartUp, AMissingNotesFileSaysSoInTheNotesWindow) {
             "No se encuentra el archivo de notas \"Notas.txt\" en la carpeta actual.");
 }
 
-TEST(StartUp, TheCloseBoxEndsTheProgramAndSendsNothing) {
-  test::Rig rig;
-  rig.devices.names = {"Puerto (COM3)"};
-  rig.start();
-  rig.connect();
-  std::string before = rig.line();
-  EXPECT_THROW(rig.form().Form_Unload(), ProgramEnded);
-  EXPECT_EQ(rig.line(), before);
+TEST(StartUp, TheCloseBoxAndAnEndFromOutsideLeaveTheControllerSafe) {
+  struct Case {
+    const char* name;
+    bool connect;
+    bool shutterHeld;
+    std::function<void(Form_Principal&)> end;
+    const char* line;  // after the connect's "p"
+  };
+  const Case cases[] = {
+      {"close box", true, false, [](Form_Principal& f) { f.Form_Unload(); }, "p"},
+      {"close box, shutter held", true, true, [](Form_Principal& f) { f.Form_Unload(); }, "rsp"},
+      {"signal, shutter held", true, true, [](Form_Principal& f) { f.Terminar_Programa(); }, "rsp"},
+      {"signal, not connected", false, false, [](Form_Principal& f) { f.Terminar_Programa(); }, ""},
+      {"exit, shutter held", true, true, [](Form_Principal& f) { f.Salir_Click(); }, "rsp"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::Rig rig;
+    rig.devices.names = {"Puerto (COM3)"};
+    rig.start();
+    if (c.connect) rig.connect();
+    if (c.shutterHeld) rig.form().Enviar("r");
+    const std::string before = rig.line();
+    EXPECT_THROW(c.end(rig.form()), ProgramEnded);
+    EXPECT_EQ(rig.line(), std::string(c.connect ? "p" : "") + c.line);
+    EXPECT_FALSE(rig.serial.isOpen()) << "closed after its output drained";
+    EXPECT_EQ(rig.form().Parada, 1.0f);
+    EXPECT_EQ(rig.process.ended, 1);
+  }
 }
 
 }  // namespace

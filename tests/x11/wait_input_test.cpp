@@ -187,8 +187,8 @@ INSTANTIATE_TEST_SUITE_P(
         // The same with the keyboard: Space on the focused stop button.
         WaitCase{"SpaceOnTheStopButtonDuringAStepsWait", "Parar", Input::SpaceKey, 1500, "abpp", true},
         // The close box during a step's wait ends the program at the pass
-        // after that step: no third letter.
-        WaitCase{"CloseBoxDuringAStepsWait", "Parar", Input::CloseBox, 1500, "ab", true}),
+        // after that step, with the motor switched off: no third letter.
+        WaitCase{"CloseBoxDuringAStepsWait", "Parar", Input::CloseBox, 1500, "abp", true}),
     [](const ::testing::TestParamInfo<WaitCase>& i) { return std::string(i.param.name); });
 
 }  // namespace

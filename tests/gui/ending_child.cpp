@@ -1,0 +1,80 @@
+// The program's window, real clock, real event passes and real serial port,
+// with the program's own handling of signals, started on the simulated rail
+// and put to work: a long positioning move ("mover") or a stack run whose
+// shots hold the controller's shutter output for 1000 ms ("disparo").  The
+// ending test sends it a signal in the middle and reads the line.
+//   velmira-ending-child PORTS_DIR mover|disparo
+#include <QApplication>
+#include <cstdio>
+#include <string>
+
+#include "link/port_enumerator.h"
+#include "link/port_registry.h"
+#include "platform/posix_files.h"
+#include "platform/posix_serial_port.h"
+#include "qt/ending.h"
+#include "qt/handler_call.h"
+#include "qt/main_view.h"
+#include "qt/qt_platform.h"
+
+using namespace velmira;
+
+namespace {
+
+struct NoKeys : platform::KeySynth {
+  std::optional<std::string> unavailableReason() override { return "sin teclado"; }
+  void keyEvent(uint8_t, uint8_t, uint32_t, uintptr_t) override {}
+};
+struct BoxesToStderr : platform::MessageBoxes {
+  void show(const platform::MessageBoxRequest& r) override { std::fprintf(stderr, "box: %s\n", r.text.c_str()); }
+};
+struct NoPictures : platform::Pictures {
+  bool canLoad(const std::string&) override { return false; }
+};
+struct Alone : platform::InstanceGuard {
+  bool otherInstanceRunning() override { return false; }
+  bool activate(const std::string&) override { return false; }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) return 2;
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  const std::string mode = argv[2];
+  link::PortRegistry registry;
+  link::PortEnumerator enumerator{registry, nullptr, argv[1]};
+  platform::PosixSerialPort serial{registry};
+  NoKeys keys;
+  qt::QtClock clock;
+  qt::QtEventPump events;
+  BoxesToStderr boxes;
+  platform::PosixFiles files;
+  NoPictures pictures;
+  Alone instance;
+  qt::QtProcess process;
+  platform::Platform platform{serial, enumerator, keys, clock, events, boxes, files, pictures, instance, process};
+  Form_Principal form(platform);
+  qt::MainView view(form);
+  qt::EndFromOutside ending(form, process);
+  form.start();
+  form.ComboBoxCOM.setListIndex(0);
+  form.Command_CONECTAR.click();
+  if (form.Command_CONECTAR.caption() != "DESCONECTAR") return 3;
+  if (mode == "mover") {
+    form.hscVelocidad.setValue(5);
+    form.Text9.setText("100000");
+    qt::runHandler(&form, [&] { form.Mover.click(); });
+  } else {
+    form.Disparo.setListIndex(1);
+    form.CheckEsp.click();  // one actuation a photo
+    form.Check1.setValue(1);
+    form.Text4.setText("5");
+    form.Text3.setText("2");
+    form.Text10.setText("0");
+    form.Text5.setText("0");
+    qt::runHandler(&form, [&] { form.B_Procesar.click(); });
+  }
+  return 4;  // the signal never came
+}
