@@ -7,6 +7,9 @@
 namespace velmira {
 namespace {
 
+// Seven lines of a few characters each: a slot file never comes near this.
+constexpr size_t kLimiteArchivo = 16 * 1024;
+
 std::string nombreArchivo(int slot) { return slot == 1 ? "configuracion.ini" : "configuracion2.ini"; }
 
 void salvar(Form_Principal& f, int slot) {
@@ -51,8 +54,9 @@ enum class Carga { Hecha, NoExiste, NoValida };
 Carga cargar(Form_Principal& f, int slot) {
   const std::string ruta = f.rutaPrograma(nombreArchivo(slot));
   if (!f.plataforma().files.exists(ruta)) return Carga::NoExiste;
-  std::optional<std::string> bytes = f.plataforma().files.readAll(ruta);
-  std::optional<config::SlotValues> v = bytes ? config::readSlot(*bytes) : std::nullopt;
+  std::optional<platform::Contents> bytes = f.plataforma().files.read(ruta, kLimiteArchivo);
+  // A file far larger than seven short lines is not a slot file.
+  std::optional<config::SlotValues> v = bytes && !bytes->cut ? config::readSlot(bytes->bytes) : std::nullopt;
   const std::string n = std::to_string(slot);
   if (!bytes) {
     f.MsgBox("No se pudo leer el archivo de configuración " + n + ": no se ha cargado nada.");

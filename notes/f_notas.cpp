@@ -31,9 +31,17 @@ void F_Notas::Form_Load() {
   // The bare name: resolved against the current directory, not the
   // program's.  Notes written on the original platform are Windows-1252;
   // notes edited on Linux are usually UTF-8, which reads as such.
-  std::optional<std::string> bytes = platform_.files.readAll(kFileName);
-  if (bytes) {
-    L_Notas.setCaption(looksLikeUtf8(*bytes) ? *bytes : cp1252ToUtf8(*bytes));
+  std::optional<platform::Contents> leido = platform_.files.read(kFileName, kLimiteNotas);
+  if (leido) {
+    std::string bytes = std::move(leido->bytes);
+    if (leido->cut) {
+      // Cut at the last line break, so that no character is cut in two.
+      const size_t fin = bytes.find_last_of('\n');
+      if (fin != std::string::npos) bytes.resize(fin + 1);
+    }
+    std::string texto = looksLikeUtf8(bytes) ? bytes : cp1252ToUtf8(bytes);
+    if (leido->cut) texto += kNotasCortadas;
+    L_Notas.setCaption(texto);
   } else {
     L_Notas.setCaption("No se encuentra el archivo de notas \"Notas.txt\" en la carpeta actual.");
   }

@@ -18,6 +18,11 @@ class F_Notas {
   static constexpr int kClientWidth = 5835;   // twips
   static constexpr int kClientHeight = 4560;
   static constexpr const char* kFileName = "Notas.txt";
+  // More than anyone writes as notes; of a larger file (or a link to a
+  // device that never ends) only the beginning is shown, and this after it.
+  static constexpr size_t kLimiteNotas = 2 * 1024 * 1024;
+  static constexpr const char* kNotasCortadas =
+      "\r\n(El archivo de notas es demasiado largo: solo se muestra su principio.)";
 
   Button B_Volver;
   Label L_Notas;

@@ -92,15 +92,27 @@ class MessageBoxes {
   virtual void show(const MessageBoxRequest& request) = 0;
 };
 
+// What was read of a file: its first bytes, and whether there was more.
+struct Contents {
+  std::string bytes;
+  bool cut = false;
+};
+
 // Files.  Paths are native; file contents are raw bytes.
 class Files {
  public:
   virtual ~Files() = default;
+  // A regular file is there (following links).
   virtual bool exists(const std::string& path) = 0;
-  virtual std::optional<std::string> readAll(const std::string& path) = 0;
+  // At most `limit` bytes of a regular file.  Anything else (a FIFO, a
+  // device, a folder) is never read and gives nothing, as a file that is
+  // missing or cannot be read does; nothing here can block or grow without
+  // bound.
+  virtual std::optional<Contents> read(const std::string& path, size_t limit) = 0;
   // Replaces `path` with `bytes` only once they are completely written
   // (temporary file in the same directory, then rename).  On failure the old
-  // file is untouched and the returned text says why (in Spanish).
+  // file is untouched and the returned text says why, in Spanish and
+  // beginning in lower case ("no queda espacio en el disco").
   virtual std::optional<std::string> replaceFile(const std::string& path, const std::string& bytes) = 0;
 };
 
@@ -108,7 +120,8 @@ class Files {
 class Pictures {
  public:
   virtual ~Pictures() = default;
-  // Whether the file holds a picture the window can show.
+  // Whether the file holds a picture the window can show: a regular file
+  // that decodes completely within the toolkit's limits.
   virtual bool canLoad(const std::string& path) = 0;
 };
 

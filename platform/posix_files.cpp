@@ -6,8 +6,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <algorithm>
+#include <cstdio>
 
 namespace velmira::platform {
 
@@ -16,25 +16,72 @@ bool PosixFiles::exists(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::optional<std::string> PosixFiles::readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream s;
-  s << in.rdbuf();
-  if (in.bad()) return std::nullopt;
-  return s.str();
+std::optional<Contents> PosixFiles::read(const std::string& path, size_t limit) {
+  // Non-blocking, so that opening a FIFO cannot hang; a FIFO or a device is
+  // then refused before anything is read from it.
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  Contents out;
+  out.bytes.resize(std::min<size_t>(limit, static_cast<size_t>(st.st_size)) + 1);
+  size_t done = 0;
+  // One byte more than the limit tells whether there is more.
+  while (done < limit + 1) {
+    if (done == out.bytes.size()) out.bytes.resize(std::min(limit + 1, out.bytes.size() * 2 + 64));
+    ssize_t n = ::read(fd, out.bytes.data() + done, out.bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      ::close(fd);
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  out.cut = done > limit;
+  out.bytes.resize(std::min(done, limit));
+  return out;
+}
+
+std::string writeFailureCause(int err, const std::string& dir) {
+  switch (err) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return "no queda espacio en el disco";
+    case EACCES:
+    case EPERM:
+      return "no tiene permiso para escribir en la carpeta " + dir;
+    case EROFS:
+      return "la carpeta " + dir + " está en un disco de solo lectura";
+    case EISDIR:
+      return "hay una carpeta con el nombre del archivo en " + dir;
+    case ENOENT:
+    case ENOTDIR:
+      return "la carpeta " + dir + " no existe";
+    case EIO:
+      return "error de entrada/salida del disco";
+    default:
+      return std::string("error del sistema (") + std::strerror(err) + ")";
+  }
 }
 
 std::optional<std::string> PosixFiles::replaceFile(const std::string& path, const std::string& bytes) {
   // Write a complete temporary file beside the old one, then rename it over
   // it: a save that fails half-way leaves the previous file as it was.
+  const size_t slash = path.find_last_of('/');
+  const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
   std::string tmp = path + ".tmp-XXXXXX";
   int fd = mkstemp(tmp.data());
-  if (fd < 0) return std::string("No se puede escribir en la carpeta del programa: ") + std::strerror(errno);
+  if (fd < 0) return writeFailureCause(errno, dir);
   auto failWith = [&](int err) {
     ::close(fd);
     ::unlink(tmp.c_str());
-    return std::optional<std::string>(std::string("No se puede guardar el archivo: ") + std::strerror(err));
+    return std::optional<std::string>(writeFailureCause(err, dir));
   };
   size_t done = 0;
   while (done < bytes.size()) {
@@ -48,12 +95,12 @@ std::optional<std::string> PosixFiles::replaceFile(const std::string& path, cons
   if (::close(fd) != 0) {
     int err = errno;
     ::unlink(tmp.c_str());
-    return std::string("No se puede guardar el archivo: ") + std::strerror(err);
+    return writeFailureCause(err, dir);
   }
   if (std::rename(tmp.c_str(), path.c_str()) != 0) {
     int err = errno;
     ::unlink(tmp.c_str());
-    return std::string("No se puede guardar el archivo: ") + std::strerror(err);
+    return writeFailureCause(err, dir);
   }
   return std::nullopt;
 }

@@ -136,8 +136,12 @@ void QtMessageBoxes::show(const platform::MessageBoxRequest& r) {
 }
 
 bool QtPictures::canLoad(const std::string& path) {
+  // Never open a FIFO or a device; and judge the picture by decoding it: a
+  // header can promise what the decoder then refuses (a size beyond Qt's
+  // allocation limit, a file cut short).
+  if (!QFileInfo(qs(path)).isFile()) return false;
   QImageReader reader(qs(path));
-  return reader.canRead();
+  return !reader.read().isNull();
 }
 
 platform::ScreenSize QtProcess::screen() {

@@ -1,6 +1,7 @@
 // The Qt platform of the program: the blocking wait, the event pass, the
 // message boxes, pictures, the process and the single instance.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QAbstractButton>
@@ -138,8 +139,25 @@ TEST(QtPictures, OnlyReadablePicturesCanBeLoaded) {
   QFile e(empty);
   ASSERT_TRUE(e.open(QIODevice::WriteOnly));
   e.close();
+  // A JPEG whose header claims 30000 x 30000 pixels, one cut short, and a
+  // FIFO (opening it for reading would block).
+  QFile j(jpeg);
+  ASSERT_TRUE(j.open(QIODevice::ReadOnly));
+  const QByteArray bytes = j.readAll();
+  QByteArray huge = bytes;
+  const qsizetype sof = huge.indexOf(QByteArray("\xFF\xC0", 2));
+  ASSERT_GT(sof, 0);
+  for (qsizetype at : {sof + 5, sof + 7}) huge[at] = '\x75', huge[at + 1] = '\x30';
+  const QString giant = dir.filePath("e.jpg"), cut = dir.filePath("f.jpg"), fifo = dir.filePath("g.jpg");
+  for (const auto& [path, content] : {std::pair{giant, huge}, std::pair{cut, bytes.left(bytes.size() / 2)}}) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(content);
+  }
+  ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
   struct Case { QString path; bool loads; };
-  const Case cases[] = {{jpeg, true}, {png, true}, {text, false}, {empty, false}, {dir.filePath("x.jpg"), false}};
+  const Case cases[] = {{jpeg, true},   {png, true},  {text, false}, {empty, false}, {dir.filePath("x.jpg"), false},
+                        {giant, false}, {cut, false}, {fifo, false}};
   qt::QtPictures pictures;
   for (const Case& c : cases) EXPECT_EQ(pictures.canLoad(c.path.toStdString()), c.loads) << c.path.toStdString();
 }
