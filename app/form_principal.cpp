@@ -318,6 +318,14 @@ std::string Form_Principal::rutaPrograma(const std::string& name) {
   return platform_.process.programDir() + "/" + name;
 }
 
+std::string Form_Principal::rutaLectura(const std::string& name) {
+  const std::string propia = rutaPrograma(name);
+  const std::string compartida = platform_.process.shippedDir();
+  if (compartida.empty() || platform_.files.exists(propia)) return propia;
+  const std::string alternativa = compartida + "/" + name;
+  return platform_.files.exists(alternativa) ? alternativa : propia;
+}
+
 // ---- Focus and typing ------------------------------------------------------
 
 void Form_Principal::SetFocus(Control& c) {

@@ -193,8 +193,11 @@ class Form_Principal {
   // Blocking wait of a millisecond value, made a signed 32-bit whole number
   // (halves to even); outside that range it is a failure of the handler.
   void Esperar(double ms);
-  // The program's directory, a separator and `name`.
+  // The program's directory, a separator and `name`: where a slot is saved.
   std::string rutaPrograma(const std::string& name);
+  // Where `name` is read from: the program's directory, or, when the file
+  // is only there, the folder of the program's shipped files.
+  std::string rutaLectura(const std::string& name);
   // A move or a stack run is executing (a second one is refused).
   bool En_Marcha = false;
   // "r" went out and its "s" not yet: the controller holds the camera's

@@ -13,7 +13,7 @@ void Form_Principal::Form_Load() {
   Top = static_cast<int>(screen.heightTwips / 2.0 - height_ / 2.0);
 
   // 2. Background picture.
-  const std::string picture = rutaPrograma("MiImagen.jpg");
+  const std::string picture = rutaLectura("MiImagen.jpg");
   if (platform_.files.exists(picture)) {
     if (platform_.pictures.canLoad(picture)) {
       Image1.setStretch(true);

@@ -52,7 +52,7 @@ enum class Carga { Hecha, NoExiste, NoValida };
 
 // Loads a slot; a file that cannot be read or is not valid changes nothing.
 Carga cargar(Form_Principal& f, int slot) {
-  const std::string ruta = f.rutaPrograma(nombreArchivo(slot));
+  const std::string ruta = f.rutaLectura(nombreArchivo(slot));
   if (!f.plataforma().files.exists(ruta)) return Carga::NoExiste;
   std::optional<platform::Contents> bytes = f.plataforma().files.read(ruta, kLimiteArchivo);
   // A file far larger than seven short lines is not a slot file.
@@ -90,7 +90,7 @@ void Form_Principal::CargarC2_Click() { cargarBoton(*this, 2); }
 
 void Form_Principal::Cargar_Configuracion_Inicio() {
   // Missing: the key group alone stays visible, and the user is told.
-  if (!plataforma().files.exists(rutaPrograma("configuracion.ini"))) {
+  if (!plataforma().files.exists(rutaLectura("configuracion.ini"))) {
     ocultarGrupoEspejo(*this);
     MsgBox("No existe archivo de configuración");
     return;

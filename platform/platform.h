@@ -144,7 +144,15 @@ class Process {
  public:
   virtual ~Process() = default;
   virtual ScreenSize screen() = 0;
-  virtual std::string programDir() = 0;  // no trailing separator
+  // The folder of the configuration slots and the background picture,
+  // chosen once at start-up and kept for the whole run; no trailing
+  // separator.
+  virtual std::string programDir() = 0;
+  // Where the program's own files lie when programDir() is another folder
+  // (an installed program keeps the user's files in the user's data
+  // folder): a slot or a picture that is not in programDir() is still read
+  // from here.  Empty when there is no such folder.
+  virtual std::string shippedDir() { return {}; }
   virtual std::string exeName() = 0;     // file name without extension
   virtual std::string title() = 0;       // the application title
   virtual void setTitle(const std::string& title) = 0;

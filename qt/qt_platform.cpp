@@ -9,6 +9,7 @@
 #include <QImageReader>
 #include <QMessageBox>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <csignal>
@@ -150,18 +151,30 @@ platform::ScreenSize QtProcess::screen() {
   return {twips(s->size().width()), twips(s->size().height())};
 }
 
+std::string chooseDataDir(const std::string& programDir, const std::string& userDataDir,
+                          const std::function<bool(const std::string&)>& writable) {
+  if (writable(programDir)) return programDir;
+  return userDataDir + "/velmira";
+}
+
 std::string QtProcess::programDir() {
-  // The configuration slots and the background picture live beside the
-  // program.  An installed program's directory (/usr/bin) belongs to root:
-  // there they live in the user's data directory instead, so that saving a
-  // slot works.
-  const QString dir = QCoreApplication::applicationDirPath();
-  if (QFileInfo(dir).isWritable()) return dir.toStdString();
-  QString data = qEnvironmentVariable("XDG_DATA_HOME");
-  if (data.isEmpty()) data = QDir::homePath() + "/.local/share";
-  const QString own = data + "/velmira";
-  QDir().mkpath(own);
-  return own.toStdString();
+  if (!dataDir_) {
+    // The configuration slots and the background picture live beside the
+    // program.  An installed program's directory (/usr/bin) belongs to
+    // root, a shared install may be read-only: there they live in the
+    // user's data folder instead, so that saving a slot works.
+    dataDir_ = chooseDataDir(
+        QCoreApplication::applicationDirPath().toStdString(),
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString(),
+        [](const std::string& dir) { return access(dir.c_str(), W_OK) == 0; });
+    QDir().mkpath(qs(*dataDir_));
+  }
+  return *dataDir_;
+}
+
+std::string QtProcess::shippedDir() {
+  const std::string own = QCoreApplication::applicationDirPath().toStdString();
+  return own == programDir() ? std::string() : own;
 }
 
 std::string QtProcess::exeName() {

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,7 +64,12 @@ class QtPictures : public platform::Pictures {
 class QtProcess : public platform::Process {
  public:
   platform::ScreenSize screen() override;
+  // The program's own folder when it can be written to, otherwise the
+  // user's data folder (~/.local/share/velmira), decided at the first call
+  // and kept: a folder that becomes read-only later makes a save fail with
+  // its message instead of going elsewhere.
   std::string programDir() override;
+  std::string shippedDir() override;
   std::string exeName() override;
   std::string title() override { return title_; }
   void setTitle(const std::string& title) override { title_ = title; }
@@ -77,6 +83,12 @@ class QtProcess : public platform::Process {
 
  private:
   std::string title_ = "Velmira";
+  std::optional<std::string> dataDir_;
 };
+
+// The folder of the slots and the picture for a program in `programDir`:
+// that folder when `writable` says so, otherwise `userDataDir`/velmira.
+std::string chooseDataDir(const std::string& programDir, const std::string& userDataDir,
+                          const std::function<bool(const std::string&)>& writable);
 
 }  // namespace velmira::qt

@@ -162,6 +162,13 @@ TEST(QtPictures, OnlyReadablePicturesCanBeLoaded) {
   for (const Case& c : cases) EXPECT_EQ(pictures.canLoad(c.path.toStdString()), c.loads) << c.path.toStdString();
 }
 
+TEST(QtProcess, KeepsTheSlotsBesideTheProgramOnlyWhenItsFolderCanBeWritten) {
+  auto writableIf = [](bool w) { return [w](const std::string&) { return w; }; };
+  EXPECT_EQ(qt::chooseDataDir("/opt/velmira", "/home/u/.local/share", writableIf(true)), "/opt/velmira");
+  EXPECT_EQ(qt::chooseDataDir("/usr/bin", "/home/u/.local/share", writableIf(false)),
+            "/home/u/.local/share/velmira");
+}
+
 TEST(QtProcess, KnowsItsDirectoryNameTitleAndScreen) {
   qt::QtProcess process;
   char exe[4096] = {};

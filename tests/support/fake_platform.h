@@ -143,6 +143,8 @@ class FakeProcess : public platform::Process {
   int ended = 0;
   platform::ScreenSize screen() override { return size; }
   std::string programDir() override { return dir; }
+  std::string shipped;  // the program's own folder when `dir` is another one
+  std::string shippedDir() override { return shipped; }
   std::string exeName() override { return "velmira"; }
   std::string title() override { return titleText; }
   void setTitle(const std::string& t) override { titleText = t; }

@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -291,6 +292,36 @@ TEST(ConfigurationSlots, TheCausesOfAFailedSaveAreSaidInSpanish) {
                         {ENOENT, "la carpeta /p no existe"},
                         {EIO, "error de entrada/salida del disco"}};
   for (const Case& c : cases) EXPECT_EQ(platform::writeFailureCause(c.err, "/p"), c.cause) << c.err;
+}
+
+TEST(ConfigurationSlots, AnInstalledProgramReadsItsShippedFilesAndSavesInTheUsersFolder) {
+  // The program's own folder is read-only (a shared install): the slots and
+  // the picture live in the user's folder, and what ships beside the program
+  // is read from there until the user has a file of that name.
+  test::Rig rig;
+  const std::string shipped = rig.dir() + "/programa";
+  std::filesystem::create_directory(shipped);
+  const std::string preset = "0,5\r\n1\r\n4\r\n 250 \r\n 2 \r\n 1 \r\n0\r\n";
+  for (const auto& [name, bytes] : {std::pair<std::string, std::string>{kSlot1, preset}, {"MiImagen.jpg", "\xFF\xD8\xFF\xE0"}}) {
+    std::ofstream out(shipped + "/" + name, std::ios::binary);
+    out << bytes;
+  }
+  rig.process.dir = rig.dir() + "/usuario";
+  std::filesystem::create_directory(rig.process.dir);
+  rig.process.shipped = shipped;
+  rig.start();
+  Form_Principal& f = rig.form();
+  EXPECT_TRUE(rig.messages.texts().empty()) << rig.messages.texts()[0];
+  EXPECT_EQ(f.Image1.picture(), shipped + "/MiImagen.jpg");
+  EXPECT_EQ(f.hscVelocidad.value(), 250);
+  f.hscVelocidad.setValue(40);
+  f.SalvarC.click();
+  EXPECT_TRUE(std::filesystem::exists(rig.process.dir + "/" + kSlot1));
+  std::ifstream kept(shipped + "/" + kSlot1, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), preset) << "the shipped preset is not touched";
+  f.hscVelocidad.setValue(7);
+  f.CargarC.click();
+  EXPECT_EQ(f.hscVelocidad.value(), 40) << "the user's own slot now comes first";
 }
 
 TEST(ConfigurationSlots, SavingOverwritesWithoutAsking) {
