@@ -197,7 +197,10 @@ class ComboBox : public Control {
   int32_t itemData(int index) const { return items_.at(static_cast<size_t>(index)).data; }
   void setItemData(int index, int32_t data) { items_.at(static_cast<size_t>(index)).data = data; }
   // Clears the list and the text line.
-  void clear() { items_.clear(); text_.clear(); listIndex_ = -1; newIndex_ = -1; changed(); }
+  void clear() { items_.clear(); text_.clear(); listIndex_ = -1; newIndex_ = -1; ++clears_; changed(); }
+  // How often the list was cleared: between two clears items are only
+  // appended, so a view can add the new ones instead of rebuilding the list.
+  int clears() const { return clears_; }
   int listIndex() const { return listIndex_; }
   // Code and user alike: selecting an item raises the click handler; the
   // text line shows the item's text.  -1 deselects (and raises nothing).
@@ -216,6 +219,7 @@ class ComboBox : public Control {
   std::vector<Item> items_;
   int listIndex_ = -1;
   int newIndex_ = -1;
+  int clears_ = 0;
 };
 
 class ScrollBar : public Control {

@@ -23,8 +23,11 @@ bool isSafeVirtualTarget(const std::string& path) {
   std::string target(resolved);
   struct stat st {};
   if (stat(resolved, &st) != 0 || !S_ISCHR(st.st_mode)) return false;
-  // A pseudo-terminal of this user ...
-  if (target.rfind("/dev/pts/", 0) == 0) return st.st_uid == getuid();
+  // A pseudo-terminal of this user (never the multiplexer /dev/pts/ptmx,
+  // which opens a new terminal) ...
+  static const std::regex pts("/dev/pts/[0-9]+");
+  if (std::regex_match(target, pts)) return st.st_uid == getuid();
+  if (target.rfind("/dev/pts/", 0) == 0) return false;
   // ... or a serial device of the system; never a disk, a console or a file.
   static const std::regex serial("/dev/tty(S|USB|ACM|AMA)[0-9]+");
   return std::regex_match(target, serial);

@@ -4,14 +4,17 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <chrono>
 #include <cstring>
 
+#include "link/port_enumerator.h"
 #include "platform/steady_clock.h"
 
 namespace velmira::platform {
@@ -73,9 +76,27 @@ void PosixSerialPort::open() {
   if (fd_ >= 0) throw Failure("El puerto ya está abierto");
   std::optional<std::string> path = resolver_(number_);
   if (!path) throw Failure("Número de puerto no válido", failureDetail(ENOENT));
-  int fd = ::open(path->c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) fail(errno, "No se puede abrir el puerto");
-  if (!isatty(fd)) {
+  // A virtual port is a link, listed when it pointed at a terminal; it may
+  // point elsewhere by now.  Its target is resolved and checked again here,
+  // and that target, not the link, is opened.
+  std::string device = *path;
+  struct stat checked {};
+  bool virtualPort = false;
+  if (lstat(path->c_str(), &checked) == 0 && S_ISLNK(checked.st_mode)) {
+    char resolved[PATH_MAX];
+    if (!realpath(path->c_str(), resolved)) fail(errno, "No se puede abrir el puerto");
+    if (!link::isSafeVirtualTarget(resolved) || stat(resolved, &checked) != 0)
+      throw Failure("El puerto virtual no lleva a un puerto serie",
+                    "El enlace " + *path + " ya no apunta a un terminal suyo ni a un puerto serie del sistema.");
+    device = resolved;
+    virtualPort = true;
+  }
+  int fd = ::open(device.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) fail(errno == ELOOP ? ENOENT : errno, "No se puede abrir el puerto");
+  struct stat opened {};
+  const bool same = fstat(fd, &opened) == 0 && S_ISCHR(opened.st_mode) &&
+                    (!virtualPort || opened.st_rdev == checked.st_rdev);
+  if (!same || !isatty(fd)) {
     ::close(fd);
     throw Failure("El dispositivo no es un puerto serie");
   }

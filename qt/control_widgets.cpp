@@ -157,12 +157,13 @@ void ModelCombo::pullText(const QString& text) {
 void ModelCombo::refresh() {
   Guard g(refreshing_);
   applyCommon(this, model_);
-  bool same = count() == model_.listCount();
-  for (int i = 0; same && i < count(); ++i) same = itemText(i) == qs(model_.items()[static_cast<size_t>(i)].text);
-  if (!same) {
+  // Items are only appended between two clears of the list: add the new
+  // ones (a scan that finds thousands of ports stays linear).
+  if (model_.clears() != clears_ || count() > model_.listCount()) {
     clear();
-    for (const ComboBox::Item& item : model_.items()) addItem(qs(item.text));
+    clears_ = model_.clears();
   }
+  for (int i = count(); i < model_.listCount(); ++i) addItem(qs(model_.items()[static_cast<size_t>(i)].text));
   const QString text = qs(model_.text());
   if (currentIndex() != model_.listIndex()) {
     const int cursor = lineEdit()->cursorPosition();

@@ -89,6 +89,7 @@ class ModelCombo : public QComboBox, public Synced {
   void pullText(const QString& text);
   ComboBox& model_;
   bool refreshing_ = false;
+  int clears_ = 0;  // the model's clears() the list is built for
 };
 
 class ModelScrollBar : public QScrollBar, public Synced {

@@ -221,6 +221,21 @@ TEST(WindowSync, TypingIntoAComboSetsItsTextAndDeselectsItsList) {
   EXPECT_EQ(ports->currentText(), "USB Serial (ttyUSB0) (COM3)");
 }
 
+TEST(WindowSync, AScanThatFindsThousandsOfPortsAddsEachItemOnce) {
+  WindowRig r;
+  for (int i = 1; i <= 3000; ++i) r.rig.devices.names.push_back("Puerto (COM" + std::to_string(i) + ")");
+  r.start();
+  auto* combo = r.w<QComboBox>("ComboBoxCOM");
+  ASSERT_EQ(combo->count(), 3000);
+  int inserted = 0;
+  QObject::connect(combo->model(), &QAbstractItemModel::rowsInserted,
+                   [&](const QModelIndex&, int first, int last) { inserted += last - first + 1; });
+  r.form().BuscarPuerto_Click();  // appends what it finds again
+  EXPECT_EQ(combo->count(), 6000);
+  EXPECT_EQ(inserted, 3000) << "each new item added once, not the whole list again for every item";
+  EXPECT_EQ(combo->itemText(5999), "Puerto (COM3000)");
+}
+
 TEST(WindowSync, TheSpeedBarChangesWhenTheUserLetsGo) {
   WindowRig r;
   r.start();

@@ -82,6 +82,8 @@ TEST_F(VirtualPorts, OnlyLinksToTerminalsAreListed) {
   link(file, "file");
   link("/dev/does-not-exist", "dangling");
   link("/dev/sda", "disk");
+  link("/dev/pts/ptmx", "ptmx");
+  link("/dev/ptmx", "ptmx2");
   std::ofstream(dir_ + "/regular") << "x";
   EXPECT_EQ(listed(), (std::vector<std::string>{"sim-ok"}));
   std::vector<DeviceInfo> d = scanVirtualPorts(dir_);

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "platform/posix_serial_port.h"
@@ -147,6 +148,56 @@ TEST(PosixSerialPort, AnUnpluggedAdapterFailsTheNextWriteAsGone) {
     EXPECT_NE(f.detail().find("ya no está conectado"), std::string::npos) << f.detail();
   }
   EXPECT_NO_THROW(port.close());  // bounded: closing a dead port does not hang
+}
+
+TEST(PosixSerialPort, AVirtualPortIsCheckedAgainWhenItIsOpened) {
+  // The link was listed while it pointed at the user's terminal; by the
+  // time the user connects it may point anywhere.
+  Pty pty;
+  char tmpl[] = "/tmp/velmira-ports-XXXXXX";
+  const std::string dir = mkdtemp(tmpl);
+  const std::string file = dir + "/plain-file";
+  std::ofstream(file) << "x";
+  struct Case { const char* what; std::string target; bool opens; };
+  const Case cases[] = {{"the user's terminal", pty.slave, true},
+                        {"a device that is no terminal", "/dev/null", false},
+                        {"the terminal multiplexer", "/dev/pts/ptmx", false},
+                        {"a file", file, false},
+                        {"nothing", dir + "/gone", false}};
+  for (const Case& c : cases) {
+    const std::string link = dir + "/carril";
+    ::unlink(link.c_str());
+    ASSERT_EQ(symlink(c.target.c_str(), link.c_str()), 0);
+    PosixSerialPort port = portFor(link);
+    if (c.opens) {
+      port.open();
+      port.write("p");
+      EXPECT_EQ(pty.readAvailable(), "p") << c.what;
+      port.close();
+    } else {
+      EXPECT_THROW(port.open(), Failure) << c.what;
+      EXPECT_FALSE(port.isOpen()) << c.what;
+    }
+  }
+  std::ifstream in(file);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "x") << "the file was not written";
+  std::filesystem::remove_all(dir);
+}
+
+TEST(PosixSerialPort, BytesLeaveNoFasterThanTheLineCarriesThem) {
+  Pty pty;
+  PosixSerialPort port = portFor(pty.slave);
+  port.open();
+  port.setSettings("9600,N,8,1");
+  // Ten letters asked for at once: each one waits until the one before has
+  // left the line (1.04 ms at 9600 baud).
+  timespec from{}, to{};
+  clock_gettime(CLOCK_MONOTONIC, &from);
+  port.write("abcdabcdab");
+  clock_gettime(CLOCK_MONOTONIC, &to);
+  const double ms = (to.tv_sec - from.tv_sec) * 1e3 + (to.tv_nsec - from.tv_nsec) / 1e6;
+  EXPECT_GE(ms, 9 * 10000.0 / 9600 - 0.01);
+  EXPECT_EQ(pty.readAvailable(), "abcdabcdab");
 }
 
 }  // namespace
