@@ -19,13 +19,24 @@ constexpr int64_t kReinicioPlacaMs = 1500;
 inline constexpr const char* kMovimientoEnCurso =
     "Movimiento en curso: espere a que termine o párelo antes de empezar otro.";
 
+// Shown by the desktop while the machine is kept awake for a move or run.
+inline constexpr const char* kRazonSinSuspension = "Velmira: pila de fotos en curso";
+
 // Marks a move or stack run as executing for as long as it lives, whatever
-// way the handler leaves (end, failure, the program ending inside it).
+// way the handler leaves (end, failure, the program ending inside it), and
+// meanwhile keeps the machine from going to sleep when the rail is
+// connected: a run in "Disparador" mode gets no input for an hour, and the
+// session's idle suspend would stop it in the middle.
 class Marcha {
  public:
-  explicit Marcha(Form_Principal& f) : f_(f) { f_.En_Marcha = true; }
+  explicit Marcha(Form_Principal& f) : f_(f) {
+    f_.En_Marcha = true;
+    desktop_ = f_.Command_CONECTAR.caption() == "DESCONECTAR" ? f_.plataforma().desktop : nullptr;
+    if (desktop_) desktop_->inhibitSleep(kRazonSinSuspension);
+  }
   ~Marcha() {
     f_.En_Marcha = false;
+    if (desktop_) desktop_->releaseSleep();
     if (f_.onRunEnded) f_.onRunEnded();
   }
   Marcha(const Marcha&) = delete;
@@ -33,6 +44,7 @@ class Marcha {
 
  private:
   Form_Principal& f_;
+  platform::DesktopSession* desktop_ = nullptr;
 };
 
 // True (and the reason shown) when a move or run is already executing: a

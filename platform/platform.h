@@ -160,6 +160,18 @@ class Process {
   [[noreturn]] virtual void end() = 0;
 };
 
+// The desktop session's services over D-Bus.  A session may lack any of
+// them (no bus, no service, a service that never answers): then nothing
+// happens and the program goes on unchanged; no call blocks.
+class DesktopSession {
+ public:
+  virtual ~DesktopSession() = default;
+  // Keeps the machine from suspending and the session from going idle to
+  // sleep, with `reason` shown to the user, until releaseSleep().
+  virtual void inhibitSleep(const std::string& reason) = 0;
+  virtual void releaseSleep() = 0;
+};
+
 // Everything together, handed to the window at creation.
 struct Platform {
   SerialPort& serial;
@@ -172,6 +184,7 @@ struct Platform {
   Pictures& pictures;
   InstanceGuard& instance;
   Process& process;
+  DesktopSession* desktop = nullptr;  // none: no desktop services
 };
 
 }  // namespace velmira::platform

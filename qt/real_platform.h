@@ -7,6 +7,7 @@
 #include "link/port_registry.h"
 #include "platform/posix_files.h"
 #include "platform/posix_serial_port.h"
+#include "qt/desktop_session.h"
 #include "qt/instance_guard.h"
 #include "qt/qt_platform.h"
 #include "qt/system_ports.h"
@@ -30,7 +31,9 @@ struct RealPlatform {
   QtPictures pictures;
   QtInstanceGuard instance;
   QtProcess process;
-  platform::Platform platform{serial, devices, keys, clock, events, messages, files, pictures, instance, process};
+  QtDesktopSession desktop;
+  platform::Platform platform{serial,   devices,  keys,     clock,   events, messages,
+                              files,    pictures, instance, process, &desktop};
 };
 
 }  // namespace velmira::qt

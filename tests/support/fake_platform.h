@@ -151,6 +151,20 @@ class FakeProcess : public platform::Process {
   [[noreturn]] void end() override { ++ended; throw ProgramEnded{}; }
 };
 
+// The desktop's services: what the window asked of them, each with the
+// bytes on the line at that moment ("inhibit <reason> after p").
+class FakeDesktop : public platform::DesktopSession {
+ public:
+  explicit FakeDesktop(const FakeSerialPort& serial) : serial_(serial) {}
+  void inhibitSleep(const std::string& reason) override { calls.push_back("inhibit " + reason + at()); }
+  void releaseSleep() override { calls.push_back("release" + at()); }
+  std::vector<std::string> calls;
+
+ private:
+  std::string at() const { return " after " + serial_.bytes; }
+  const FakeSerialPort& serial_;
+};
+
 // Everything a test needs: the fakes, a temporary program directory and the
 // window, created on first use so that a test can lay files first.
 class Rig {
@@ -179,7 +193,9 @@ class Rig {
   FakePictures pictures;
   FakeInstance instance;
   FakeProcess process;
-  platform::Platform platform{serial, devices, keys, clock, events, messages, files, pictures, instance, process};
+  FakeDesktop desktop{serial};
+  platform::Platform platform{serial,   devices,  keys,     clock,   events, messages,
+                              files,    pictures, instance, process, &desktop};
 
  private:
   std::string dir_;

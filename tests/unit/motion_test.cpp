@@ -49,6 +49,27 @@ TEST_F(Mover, StepsThroughThePhaseOrderAndCountsThePositionAfterEveryLetter) {
   }
 }
 
+TEST_F(Mover, TheMachineStaysAwakeWhileAConnectedMoveOrRunExecutes) {
+  const std::string awake = "inhibit Velmira: pila de fotos en curso after p";
+  // A move, a run, a move that fails half-way: held from before the first
+  // letter to after the last, however the handler ends.
+  conectar();
+  f.Text9.setText("2");
+  f.Mover.click();
+  f.Text4.setText("1");
+  f.Text3.setText("1");
+  f.B_Procesar.click();
+  rig.serial.vanishAfterBytes = static_cast<int>(rig.line().size()) + 1;
+  f.Mover.click();
+  EXPECT_EQ(rig.desktop.calls, (Strings{awake, "release after pabp", awake + "abp", "release after pabprsrscpp",
+                                        awake + "abprsrscpp", "release after pabprsrscppd"}));
+  // Not connected: nothing to keep awake for.
+  test::Rig otro;
+  otro.form().Text9.setText("2");
+  otro.form().Mover.click();
+  EXPECT_TRUE(otro.desktop.calls.empty());
+}
+
 TEST_F(Mover, ContinuesThePhaseFromOneMoveToTheNext) {
   conectar();
   f.Text9.setText("5");

@@ -1,0 +1,69 @@
+// Small fakes of the desktop's D-Bus services, on their own connection to
+// the private bus: they record every call they get and answer as the real
+// ones do.
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusUnixFileDescriptor>
+#include <QObject>
+#include <QStringList>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/support/private_bus.h"
+
+namespace velmira::test {
+
+// systemd-logind: Inhibit hands out the write end of a pipe; the lock is
+// held until every copy of it is closed, which the read end then sees.
+class FakeLogin : public QObject {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
+ public:
+  ~FakeLogin() override;
+  std::vector<QStringList> calls;
+  std::function<void()> onCall;
+  // Whether the last lock handed out is still held by someone.
+  bool lockHeld() const;
+
+ public slots:
+  QDBusUnixFileDescriptor Inhibit(const QString& what, const QString& who, const QString& why, const QString& mode);
+
+ private:
+  int readEnd_ = -1;
+};
+
+// org.freedesktop.ScreenSaver: Inhibit gives cookie 42, 43 ...
+class FakeScreenSaver : public QObject {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
+ public:
+  std::vector<QStringList> calls;  // "Inhibit app reason", "UnInhibit cookie"
+
+ public slots:
+  uint Inhibit(const QString& app, const QString& reason);
+  void UnInhibit(uint cookie);
+
+ private:
+  uint next_ = 42;
+};
+
+// The fakes, registered under their services' names for the life of this
+// object.
+class FakeServices {
+ public:
+  FakeServices();
+  ~FakeServices();
+  FakeLogin login;
+  FakeScreenSaver screenSaver;
+  static inline std::string busAddress;
+
+ private:
+  QDBusConnection connection_;
+};
+
+// Runs the event loop until `done` holds; false after `timeoutMs`.
+bool spinUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+
+}  // namespace velmira::test

@@ -1,0 +1,91 @@
+// The machine stays awake while the rail works: both locks taken from the
+// desktop's services while a move or run executes, and given back however
+// it ends; without the services the window goes on unchanged.
+#include <gtest/gtest.h>
+
+#include <QThread>
+
+#include "platform/steady_clock.h"
+#include "qt/desktop_session.h"
+#include "qt/qt_platform.h"
+#include "tests/dbus/fake_services.h"
+#include "tests/support/fake_platform.h"
+
+namespace velmira {
+namespace {
+
+using test::FakeServices;
+using test::spinUntil;
+
+const QString kReason = QStringLiteral("Velmira: pila de fotos en curso");
+
+TEST(SleepInhibitor, HoldsBothLocksUntilReleasedAndThenGivesThemBack) {
+  FakeServices fakes;
+  qt::QtDesktopSession desktop;
+  desktop.inhibitSleep(kReason.toStdString());
+  ASSERT_TRUE(spinUntil([&] { return fakes.login.calls.size() == 1 && fakes.screenSaver.calls.size() == 1; }));
+  spinUntil([] { return false; }, 200);  // the replies reach the window
+  EXPECT_EQ(fakes.login.calls[0], (QStringList{"sleep:idle", "Velmira", kReason, "block"}));
+  EXPECT_EQ(fakes.screenSaver.calls[0], (QStringList{"Inhibit", "Velmira", kReason}));
+  EXPECT_TRUE(fakes.login.lockHeld());
+  desktop.inhibitSleep(kReason.toStdString());  // held already: nothing more
+  desktop.releaseSleep();
+  EXPECT_TRUE(spinUntil([&] { return !fakes.login.lockHeld() && fakes.screenSaver.calls.size() == 2; }));
+  EXPECT_EQ(fakes.screenSaver.calls[1], (QStringList{"UnInhibit", "42"}));
+  EXPECT_EQ(fakes.login.calls.size(), 1u);
+}
+
+TEST(SleepInhibitor, LocksThatArriveAfterTheReleaseAreGivenBackAtOnce) {
+  FakeServices fakes;
+  qt::QtDesktopSession desktop;
+  desktop.inhibitSleep(kReason.toStdString());
+  desktop.releaseSleep();  // before any reply
+  EXPECT_TRUE(spinUntil([&] {
+    return fakes.login.calls.size() == 1 && !fakes.login.lockHeld() && fakes.screenSaver.calls.size() == 2;
+  }));
+  EXPECT_EQ(fakes.screenSaver.calls[1], (QStringList{"UnInhibit", "42"}));
+}
+
+TEST(SleepInhibitor, WithoutABusOrItsServicesNothingHappens) {
+  {
+    // Buses that are not there.
+    qt::QtDesktopSession desktop(QDBusConnection(QStringLiteral("no-system-bus")),
+                                 QDBusConnection(QStringLiteral("no-session-bus")));
+    desktop.inhibitSleep(kReason.toStdString());
+    desktop.releaseSleep();
+  }
+  // A bus without the services: the calls fail later, quietly.
+  qt::QtDesktopSession desktop;
+  desktop.inhibitSleep(kReason.toStdString());
+  spinUntil([] { return false; }, 200);
+  desktop.releaseSleep();
+  spinUntil([] { return false; }, 100);
+}
+
+TEST(SleepInhibitor, AMoveOfTheWindowHoldsTheLocksWhileItExecutes) {
+  FakeServices fakes;
+  test::Rig rig;
+  qt::QtDesktopSession desktop;
+  platform::SteadyClock clock;
+  qt::QtEventPump events;
+  platform::Platform p{rig.serial, rig.devices,  rig.keys,     clock,       events,  rig.messages,
+                       rig.files,  rig.pictures, rig.instance, rig.process, &desktop};
+  Form_Principal form(p);
+  form.Form_Load();
+  rig.devices.names = {"USB Serial (ttyUSB0) (COM3)"};
+  form.BuscarPuerto_Click();
+  form.ComboBoxCOM.setListIndex(0);
+  form.Command_CONECTAR.click();
+  clock.sleepMs(1600);  // past the board's reset wait
+  bool heldDuringTheMove = false;
+  fakes.login.onCall = [&] { heldDuringTheMove = form.En_Marcha; };
+  form.hscVelocidad.setValue(20);
+  form.Text9.setText("20");
+  form.Mover.click();
+  EXPECT_TRUE(heldDuringTheMove);
+  EXPECT_EQ(rig.line(), "p" "abcdabcdabcdabcdabcd" "p") << "the bytes are those of any move";
+  EXPECT_TRUE(spinUntil([&] { return !fakes.login.lockHeld() && fakes.screenSaver.calls.size() == 2; }));
+}
+
+}  // namespace
+}  // namespace velmira
