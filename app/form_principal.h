@@ -200,6 +200,8 @@ class Form_Principal {
   std::string rutaLectura(const std::string& name);
   // A move or a stack run is executing (a second one is refused).
   bool En_Marcha = false;
+  // The key path's caveat was shown (once per program run).
+  bool Aviso_Tecla_Dado = false;
   // "r" went out and its "s" not yet: the controller holds the camera's
   // shutter output on.
   bool Obturador_Abierto = false;

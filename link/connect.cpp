@@ -47,6 +47,8 @@ void Form_Principal::Command_CONECTAR_Click() {
       Text_Mensajes.setText("Conectado");
       Parada = 1;
       Enviar("p");
+      // Key shots ahead: a key path that needs permission asks now.
+      if (Disparo.listIndex() != 1) platform_.keys.prepare();
     } else {
       Parada = 1;
       try {

@@ -55,7 +55,16 @@ class KeySynth {
  public:
   virtual ~KeySynth() = default;
   // Why no key can be synthesised here (in Spanish), or nothing when it can.
+  // May wait for the desktop to answer a request made by prepare().
   virtual std::optional<std::string> unavailableReason() = 0;
+  // Key shots are coming (the key mode chosen with the rail connected): a
+  // path that needs the user's permission asks for it now, not in the
+  // middle of a run.
+  virtual void prepare() {}
+  // What the user should know before the first key shot (in Spanish), for
+  // example that the key reaches only some programs; nothing when all is
+  // well.
+  virtual std::optional<std::string> caveat() { return std::nullopt; }
   // One keyboard event: virtual key, scan code, flags (2 = key up), extra.
   virtual void keyEvent(uint8_t virtualKey, uint8_t scanCode, uint32_t flags, uintptr_t extraInfo) = 0;
 };

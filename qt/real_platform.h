@@ -11,7 +11,7 @@
 #include "qt/instance_guard.h"
 #include "qt/qt_platform.h"
 #include "qt/system_ports.h"
-#include "qt/xtest_key_synth.h"
+#include "qt/session_keys.h"
 
 namespace velmira::qt {
 
@@ -23,7 +23,7 @@ struct RealPlatform {
   link::PortRegistry registry;
   link::PortEnumerator devices{registry, &systemSerialPorts};
   platform::PosixSerialPort serial{registry};
-  XTestKeySynth keys;
+  SessionKeySynth keys;
   QtClock clock;
   QtEventPump events;
   QtMessageBoxes messages;

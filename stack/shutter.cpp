@@ -71,6 +71,11 @@ void Disparo_Tecla(Form_Principal& f, const std::optional<std::string>& nombre) 
     Detener_Serie(f, "No se puede enviar la tecla de disparo: " + *motivo);
     return;
   }
+  // Said once per program run, before the first key shot; the run goes on.
+  if (!f.Aviso_Tecla_Dado) {
+    f.Aviso_Tecla_Dado = true;
+    if (std::optional<std::string> aviso = f.plataforma().keys.caveat()) f.MsgBox(*aviso);
+  }
   Contar_Foto(f);
   f.Pulsar_Tecla(*codigo);
 }
@@ -108,6 +113,7 @@ void Tomar_Foto(Form_Principal& f, const Ajustes_Disparo& ajustes) {
 
 void Form_Principal::Disparo_Click() {
   bool disparador = Disparo.listIndex() == 1;
+  if (!disparador && Command_CONECTAR.caption() == "DESCONECTAR") platform_.keys.prepare();
   if (disparador) {
     Label3.setVisible(false);
     Combo1.setVisible(false);

@@ -6,7 +6,10 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QDBusMessage>
 #include <QThread>
+#include <QTimer>
+#include <cstdio>
 
 namespace velmira::test {
 
@@ -40,12 +43,70 @@ uint FakeScreenSaver::Inhibit(const QString& app, const QString& reason) {
 
 void FakeScreenSaver::UnInhibit(uint cookie) { calls.push_back({QStringLiteral("UnInhibit"), QString::number(cookie)}); }
 
+QDBusObjectPath FakePortal::respond(const QVariantMap& options, uint response, const QVariantMap& results) {
+  QString sender = message().service().mid(1);
+  sender.replace(QLatin1Char('.'), QLatin1Char('_'));
+  const QString path = QStringLiteral("/org/freedesktop/portal/desktop/request/") + sender + QLatin1Char('/') +
+                       options.value(QStringLiteral("handle_token")).toString();
+  // After the method's own reply, as the portal answers after its dialog.
+  QTimer::singleShot(10, this, [this, path, response, results] {
+    QDBusMessage signal =
+        QDBusMessage::createSignal(path, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
+    signal << response << results;
+    connection_.send(signal);
+  });
+  return QDBusObjectPath(path);
+}
+
+QDBusObjectPath FakePortal::CreateSession(const QVariantMap& options) {
+  calls.push_back("CreateSession");
+  QString sender = message().service().mid(1);
+  sender.replace(QLatin1Char('.'), QLatin1Char('_'));
+  session = QStringLiteral("/org/freedesktop/portal/desktop/session/") + sender + QLatin1Char('/') +
+            options.value(QStringLiteral("session_handle_token")).toString();
+  return respond(options, 0, {{QStringLiteral("session_handle"), session}});
+}
+
+QDBusObjectPath FakePortal::SelectDevices(const QDBusObjectPath& s, const QVariantMap& options) {
+  calls.push_back("SelectDevices types=" + std::to_string(options.value(QStringLiteral("types")).toUInt()) +
+                  " persist=" + std::to_string(options.value(QStringLiteral("persist_mode")).toUInt()) +
+                  " restore=" + options.value(QStringLiteral("restore_token")).toString().toStdString() +
+                  (s.path() == session ? "" : " WRONG SESSION"));
+  return respond(options, 0, {});
+}
+
+QDBusObjectPath FakePortal::Start(const QDBusObjectPath& s, const QString&, const QVariantMap& options) {
+  calls.push_back(std::string("Start") + (s.path() == session ? "" : " WRONG SESSION"));
+  if (refuse) return respond(options, 1, {});
+  return respond(options, 0, {{QStringLiteral("devices"), uint(1)}, {QStringLiteral("restore_token"), QStringLiteral("token-1")}});
+}
+
+void FakePortal::NotifyKeyboardKeysym(const QDBusObjectPath& s, const QVariantMap&, int keysym, uint state) {
+  char text[64];
+  std::snprintf(text, sizeof text, "key %x %u%s", keysym, state, s.path() == session ? "" : " WRONG SESSION");
+  calls.push_back(text);
+}
+
+void FakePortal::closeSession() {
+  connection_.send(
+      QDBusMessage::createSignal(session, QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Closed"))
+      << QVariantMap());
+}
+
+void FakeServices::portalVanishes() {
+  connection_.unregisterObject(QStringLiteral("/org/freedesktop/portal/desktop"));
+  connection_.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
+}
+
 FakeServices::FakeServices()
     : connection_(QDBusConnection::connectToBus(QString::fromStdString(busAddress), QStringLiteral("fakes"))) {
   connection_.registerService(QStringLiteral("org.freedesktop.login1"));
   connection_.registerObject(QStringLiteral("/org/freedesktop/login1"), &login, QDBusConnection::ExportAllSlots);
   connection_.registerService(QStringLiteral("org.freedesktop.ScreenSaver"));
   connection_.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &screenSaver,
+                             QDBusConnection::ExportAllSlots);
+  connection_.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
+  connection_.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &portal,
                              QDBusConnection::ExportAllSlots);
 }
 
@@ -54,6 +115,7 @@ FakeServices::~FakeServices() {
   connection_.unregisterObject(QStringLiteral("/org/freedesktop/ScreenSaver"));
   connection_.unregisterService(QStringLiteral("org.freedesktop.login1"));
   connection_.unregisterService(QStringLiteral("org.freedesktop.ScreenSaver"));
+  portalVanishes();
   QDBusConnection::disconnectFromBus(QStringLiteral("fakes"));
 }
 

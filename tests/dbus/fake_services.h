@@ -4,7 +4,10 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusObjectPath>
 #include <QDBusUnixFileDescriptor>
+#include <QVariantMap>
 #include <QObject>
 #include <QStringList>
 #include <functional>
@@ -49,18 +52,51 @@ class FakeScreenSaver : public QObject {
   uint next_ = 42;
 };
 
+// The desktop portal's remote desktop interface.  Each request answers
+// through the Response signal of its request object, as the real portal
+// does after its dialog; `refuse` answers the Start request as a user who
+// clicked "Cancel".
+class FakePortal : public QObject, protected QDBusContext {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.RemoteDesktop")
+ public:
+  explicit FakePortal(QDBusConnection& connection) : connection_(connection) {}
+  // "CreateSession", "SelectDevices types=1 persist=2 restore=<token>",
+  // "Start", "key <keysym hex> <state>", in order.
+  std::vector<std::string> calls;
+  bool refuse = false;
+  QString session;
+  // The session ends on the portal's side (the user stopped it).
+  void closeSession();
+
+ public slots:
+  QDBusObjectPath CreateSession(const QVariantMap& options);
+  QDBusObjectPath SelectDevices(const QDBusObjectPath& session, const QVariantMap& options);
+  QDBusObjectPath Start(const QDBusObjectPath& session, const QString& parent, const QVariantMap& options);
+  void NotifyKeyboardKeysym(const QDBusObjectPath& session, const QVariantMap& options, int keysym, uint state);
+
+ private:
+  QDBusObjectPath respond(const QVariantMap& options, uint response, const QVariantMap& results);
+  QDBusConnection& connection_;
+};
+
 // The fakes, registered under their services' names for the life of this
 // object.
 class FakeServices {
  public:
   FakeServices();
   ~FakeServices();
-  FakeLogin login;
-  FakeScreenSaver screenSaver;
+  // The portal's service leaves the bus (the portal crashed).
+  void portalVanishes();
   static inline std::string busAddress;
 
  private:
   QDBusConnection connection_;
+
+ public:
+  FakeLogin login;
+  FakeScreenSaver screenSaver;
+  FakePortal portal{connection_};
 };
 
 // Runs the event loop until `done` holds; false after `timeoutMs`.

@@ -80,6 +80,10 @@ class FakeKeys : public platform::KeySynth {
   std::optional<std::string> unavailable;
   std::optional<std::string> unavailableReason() override { return unavailable; }
   void keyEvent(uint8_t vk, uint8_t scan, uint32_t flags, uintptr_t extra) override;
+  int prepared = 0;  // how often prepare() was called
+  void prepare() override { ++prepared; }
+  std::optional<std::string> warning;
+  std::optional<std::string> caveat() override { return warning; }
 
  private:
   Transcript& t_;

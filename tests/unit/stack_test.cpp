@@ -1,6 +1,8 @@
 // The stack run and the shutter release.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/unit/motion_support.h"
 
 namespace velmira::test {
@@ -144,6 +146,31 @@ TEST_F(Procesar, AKeyShotThatCannotBeTakenStopsTheRunWithoutCountingAPhoto) {
     EXPECT_EQ(g.Text2.text(), "0");
     EXPECT_EQ(r.messages.shown.at(0).title, "Velmira");
   }
+}
+
+TEST_F(Procesar, TheKeyPathIsPreparedWhenKeyShotsComeAndItsCaveatShownOnceBeforeTheFirst) {
+  // Asked when the key mode meets a connection, whichever comes second.
+  EXPECT_EQ(rig.keys.prepared, 0);
+  f.Disparo.setListIndex(0);
+  EXPECT_EQ(rig.keys.prepared, 0) << "not connected";
+  conectar();
+  EXPECT_EQ(rig.keys.prepared, 1);
+  f.Disparo.setListIndex(1);
+  f.Disparo.setListIndex(0);
+  EXPECT_EQ(rig.keys.prepared, 2);
+  // The caveat: before the first key shot of the program run, and once.
+  rig.keys.warning = "La tecla solo llega a los programas X11.";
+  modoTecla(2);
+  serie("2", "1");
+  rig.transcript.entries.clear();
+  f.B_Procesar.click();
+  f.B_Procesar.click();
+  EXPECT_EQ(rig.messages.texts(), (Strings{"La tecla solo llega a los programas X11."}));
+  const Strings all = todo();
+  const auto box = std::find(all.begin(), all.end(), "box La tecla solo llega a los programas X11.");
+  const auto key = std::find_if(all.begin(), all.end(), [](const std::string& e) { return e.rfind("key ", 0) == 0; });
+  EXPECT_LT(box, key);
+  EXPECT_EQ(rig.transcript.only("key ").size(), 8u) << "the run went on: two runs of two frames";
 }
 
 TEST_F(Procesar, TheShotFollowsTheVisibleControlsOfTheShutterMode) {
