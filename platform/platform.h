@@ -179,6 +179,26 @@ class DesktopSession {
   // sleep, with `reason` shown to the user, until releaseSleep().
   virtual void inhibitSleep(const std::string& reason) = 0;
   virtual void releaseSleep() = 0;
+
+  // A stack run, followed from across the room: its entry in the task bar
+  // shows the progress, and notifications say when it started, when it will
+  // end, and how it ended.
+  struct RunPlan {
+    int frames = 0;
+    int photos = 0;          // the photos the run will take
+    int64_t expectedMs = 0;  // how long it will take, from its fixed values
+  };
+  enum class RunEnd { Finished, Stopped, LinkFailed, NoKey };
+  struct RunOutcome {
+    RunEnd how = RunEnd::Finished;
+    int frame = 0;   // the frame it ended in (the last one when finished)
+    int frames = 0;
+    int photos = 0;  // photos taken by this run
+    int64_t tookMs = 0;
+  };
+  virtual void runStarted(const RunPlan&) {}
+  virtual void runProgress(int framesDone, int frames) { (void)framesDone, (void)frames; }
+  virtual void runEnded(const RunOutcome&) {}
 };
 
 // Everything together, handed to the window at creation.

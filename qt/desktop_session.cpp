@@ -8,6 +8,8 @@
 #include <QDBusUnixFileDescriptor>
 #include <fcntl.h>
 
+#include <algorithm>
+
 #include "qt/look.h"
 
 namespace velmira::qt {
@@ -15,6 +17,9 @@ namespace {
 
 constexpr int kTimeoutMs = 10000;
 const QString kApp = QStringLiteral("Velmira");
+
+QString fotos(int n) { return n == 1 ? QStringLiteral("1 foto") : QStringLiteral("%1 fotos").arg(n); }
+QString fotogramas(int n) { return n == 1 ? QStringLiteral("1 fotograma") : QStringLiteral("%1 fotogramas").arg(n); }
 
 }  // namespace
 
@@ -79,6 +84,83 @@ void QtDesktopSession::unInhibitScreenSaver(uint cookie) {
       QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("UnInhibit"));
   call << cookie;
   session_.asyncCall(call, kTimeoutMs);
+}
+
+void QtDesktopSession::launcher(double progress, int count, bool visible) {
+  if (!session_.isConnected()) return;
+  QDBusMessage update = QDBusMessage::createSignal(QStringLiteral("/com/canonical/unity/launcherentry/velmira"),
+                                                   QStringLiteral("com.canonical.Unity.LauncherEntry"),
+                                                   QStringLiteral("Update"));
+  update << QStringLiteral("application://velmira.desktop")
+         << QVariantMap{{QStringLiteral("progress"), progress},
+                        {QStringLiteral("progress-visible"), visible},
+                        {QStringLiteral("count"), qint64(count)},
+                        {QStringLiteral("count-visible"), visible}};
+  session_.send(update);
+}
+
+void QtDesktopSession::notify(const QString& summary, const QString& body) {
+  if (!session_.isConnected()) return;
+  // The next notification replaces this one, so it waits for its id.
+  if (notifying_) {
+    next_ = {summary, body};
+    return;
+  }
+  notifying_ = true;
+  QDBusMessage call = QDBusMessage::createMethodCall(
+      QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+      QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+  call << kApp << notification_ << QStringLiteral("velmira") << summary << body << QStringList()
+       << QVariantMap{{QStringLiteral("desktop-entry"), QStringLiteral("velmira")}} << -1;
+  auto* watcher = new QDBusPendingCallWatcher(session_.asyncCall(call, kTimeoutMs), this);
+  connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+    w->deleteLater();
+    QDBusPendingReply<uint> reply = *w;
+    if (!reply.isError()) notification_ = reply.value();
+    notifying_ = false;
+    if (next_) {
+      const auto [summary, body] = *next_;
+      next_.reset();
+      notify(summary, body);
+    }
+  });
+}
+
+QString QtDesktopSession::duration(int64_t ms) {
+  const int64_t s = (std::max<int64_t>(ms, 0) + 500) / 1000;
+  if (s >= 3600 - 30) {
+    const int64_t m = (s + 30) / 60;
+    return QStringLiteral("%1 h %2 min").arg(m / 60).arg(m % 60);
+  }
+  if (s >= 60) return QStringLiteral("%1 min %2 s").arg(s / 60).arg(s % 60);
+  return QStringLiteral("%1 s").arg(s);
+}
+
+void QtDesktopSession::runStarted(const RunPlan& plan) {
+  notification_ = 0;
+  launcher(0, plan.frames, true);
+  const QString end = wallClock().addMSecs(plan.expectedMs).toString(QStringLiteral("HH:mm"));
+  notify(QStringLiteral("Pila de fotos en marcha"),
+         QStringLiteral("%1 en %2. Terminará hacia las %3 (dentro de %4).")
+             .arg(fotos(plan.photos), fotogramas(plan.frames), end, duration(plan.expectedMs)));
+}
+
+void QtDesktopSession::runProgress(int framesDone, int frames) {
+  launcher(frames > 0 ? static_cast<double>(framesDone) / frames : 1.0, frames - framesDone, true);
+}
+
+void QtDesktopSession::runEnded(const RunOutcome& o) {
+  launcher(0, 0, false);
+  const QString took = QStringLiteral("%1 en %2.").arg(fotos(o.photos), duration(o.tookMs));
+  if (o.how == RunEnd::Finished) {
+    notify(QStringLiteral("Pila de fotos terminada"), took);
+    return;
+  }
+  const QString why = o.how == RunEnd::LinkFailed ? QStringLiteral("fallo del enlace con el controlador")
+                      : o.how == RunEnd::NoKey    ? QStringLiteral("no se pudo enviar la tecla de disparo")
+                                                  : QStringLiteral("se paró el proceso");
+  notify(QStringLiteral("Pila de fotos detenida"),
+         QStringLiteral("Detenida en el fotograma %1 de %2: %3. %4").arg(o.frame).arg(o.frames).arg(why, took));
 }
 
 }  // namespace velmira::qt

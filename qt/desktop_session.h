@@ -6,12 +6,20 @@
 //     long as the file descriptor logind hands out stays open;
 //   - org.freedesktop.ScreenSaver.Inhibit on the session bus, which KDE
 //     and other desktops honour for their idle handling.
+// A stack run shows its progress in the desktop's task bar or dock (the
+// launcher-entry convention of GNOME's and KDE's docks: a signal with the
+// progress and a count, here the frames still to go) and says in desktop
+// notifications (org.freedesktop.Notifications) when it started and when
+// it will end, and how it ended.
+//
 // Every call is asynchronous: a bus or a service that is missing or never
 // answers costs nothing, and a reply that arrives after the release is
 // given back at once.
 #pragma once
 
 #include <QDBusConnection>
+#include <QDateTime>
+#include <functional>
 #include <QObject>
 #include <optional>
 
@@ -27,14 +35,28 @@ class QtDesktopSession : public QObject, public platform::DesktopSession {
   ~QtDesktopSession() override;
   void inhibitSleep(const std::string& reason) override;
   void releaseSleep() override;
+  void runStarted(const RunPlan& plan) override;
+  void runProgress(int framesDone, int frames) override;
+  void runEnded(const RunOutcome& outcome) override;
+
+  // The wall clock that the end time is told by (tests fix it).
+  std::function<QDateTime()> wallClock = [] { return QDateTime::currentDateTime(); };
+
+  // "1 h 5 min", "4 min 30 s", "12 s".
+  static QString duration(int64_t ms);
 
  private:
   void unInhibitScreenSaver(uint cookie);
+  void launcher(double progress, int count, bool visible);
+  void notify(const QString& summary, const QString& body);
 
   QDBusConnection system_, session_;
   int generation_ = 0;  // of the current inhibition; odd while held
   int logindFd_ = -1;
   std::optional<uint> cookie_;
+  uint notification_ = 0;  // the run's notification, replaced by the next
+  bool notifying_ = false;  // a Notify call awaits its id
+  std::optional<std::pair<QString, QString>> next_;  // sent once the id is known
 };
 
 }  // namespace velmira::qt

@@ -1,5 +1,8 @@
 // The stack run of the "Procesar" button: for each frame a pause, a photo,
 // a pause and a move, then "p".
+#include <algorithm>
+#include <cmath>
+
 #include "app/form_principal.h"
 #include "app/numbers.h"
 #include "motion/motion.h"
@@ -19,6 +22,10 @@ struct Serie {
   std::string tiempoPaso;   // made whole milliseconds at every step
   bool atras = false;
   stack::Ajustes_Disparo disparo;
+  // What the desktop is told of the run.
+  int fotograma = 0;     // the frame under way
+  int fotos = 0;         // photos this run took
+  bool sinTecla = false; // stopped because no key could be sent
 };
 
 void Fotograma(Form_Principal& f, Serie& s) {
@@ -27,7 +34,10 @@ void Fotograma(Form_Principal& f, Serie& s) {
   // The photo box, the shot kind and the stop flag are read again at every
   // frame.
   if (f.Check1.value() == 1) {
-    stack::Tomar_Foto(f, s.disparo);
+    if (stack::Tomar_Foto(f, s.disparo))
+      ++s.fotos;
+    else
+      s.sinTecla = true;
     f.Esperar(s.despuesMs);
     f.DoEvents();
   }
@@ -44,6 +54,27 @@ void Fotograma(Form_Principal& f, Serie& s) {
   f.DoEvents();
 }
 
+// The whole frames the loop runs: 1 to `fotogramas`.
+int Fotogramas_Enteros(double fotogramas) {
+  if (!(fotogramas >= 1)) return 0;
+  return fotogramas >= 1e9 ? 1'000'000'000 : static_cast<int>(fotogramas);
+}
+
+// How long the run will take, from the values it fixed at its start and
+// the shot the window chooses now.
+platform::DesktopSession::RunPlan Plan(Form_Principal& f, const Serie& s) {
+  platform::DesktopSession::RunPlan plan;
+  plan.frames = Fotogramas_Enteros(s.fotogramas);
+  const bool foto = f.Check1.value() == 1;
+  plan.photos = foto ? plan.frames : 0;
+  const double pasos = s.pasosFoto >= 1 ? std::floor(s.pasosFoto) : 0;
+  const double retardo = std::max(0.0, textToNumber(s.tiempoPaso).value_or(0));
+  const double fotograma = std::max(0.0, s.antesMs) + pasos * retardo +
+                           (foto ? stack::Duracion_Disparo(f, s.disparo) + std::max(0.0, s.despuesMs) : 0);
+  plan.expectedMs = static_cast<int64_t>(std::min(fotograma * plan.frames, 1e15));
+  return plan;
+}
+
 }  // namespace
 
 void Form_Principal::B_Procesar_Click() {
@@ -51,8 +82,12 @@ void Form_Principal::B_Procesar_Click() {
   // before it touches the stop flag.
   if (motion::Rechazar_Si_En_Marcha(*this)) return;
   motion::Marcha marcha(*this);
+  using RunEnd = platform::DesktopSession::RunEnd;
+  platform::DesktopSession* escritorio = platform_.desktop;
+  std::optional<platform::DesktopSession::RunPlan> plan;  // once the frames begin
+  int64_t inicio = 0;
+  Serie s;
   try {
-    Serie s;
     s.disparo.tecla = stack::Nombre_Tecla(Combo1.listIndex());
     s.fotogramas = leadingNumber(Text4.text());
     s.pasosFoto = leadingNumber(Text3.text());
@@ -71,13 +106,26 @@ void Form_Principal::B_Procesar_Click() {
       MsgBox("Nº de pasos incorrecto");
     } else {
       Text_Mensajes.setText(s.atras ? "Moviendo hacia atras" : "Moviendo hacia adelante");
+      plan = Plan(*this, s);
+      inicio = platform_.clock.nowMs();
+      if (escritorio) escritorio->runStarted(*plan);
       // Frames below 1 give no frame; after a stop the rest are skipped.
-      for (double n = 1; n <= s.fotogramas; n += 1)
-        if (Parada != 1) Fotograma(*this, s);
+      for (double n = 1; n <= s.fotogramas; n += 1) {
+        if (Parada == 1) continue;
+        s.fotograma = Fotogramas_Enteros(n);
+        Fotograma(*this, s);
+        if (escritorio && Parada != 1) escritorio->runProgress(s.fotograma, plan->frames);
+      }
     }
     motion::Enviar_Orden(*this, "p");
     LED.setFillColor(kRed);
+    if (escritorio && plan) {
+      const RunEnd how = Parada != 1 ? RunEnd::Finished : s.sinTecla ? RunEnd::NoKey : RunEnd::Stopped;
+      escritorio->runEnded({how, s.fotograma, plan->frames, s.fotos, platform_.clock.nowMs() - inicio});
+    }
   } catch (const platform::Failure& failure) {
+    if (escritorio && plan)
+      escritorio->runEnded({RunEnd::LinkFailed, s.fotograma, plan->frames, s.fotos, platform_.clock.nowMs() - inicio});
     Mostrar_Fallo_Enlace(failure, true);
   }
 }

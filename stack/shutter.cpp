@@ -58,18 +58,18 @@ void Detener_Serie(Form_Principal& f, const std::string& mensaje) {
   f.LED.setFillColor(kRed);
 }
 
-void Disparo_Tecla(Form_Principal& f, const std::optional<std::string>& nombre) {
+bool Disparo_Tecla(Form_Principal& f, const std::optional<std::string>& nombre) {
   std::optional<int32_t> codigo = nombre ? Codigo_Tecla(*nombre) : std::nullopt;
   if (!codigo) {
     Detener_Serie(f, "Selecciona Tecla de disparo");
-    return;
+    return false;
   }
   // Without a way to synthesise the key the camera program would never see
   // it and the photo would be counted without being taken: the run stops,
   // says why, and counts nothing.
   if (std::optional<std::string> motivo = f.plataforma().keys.unavailableReason()) {
     Detener_Serie(f, "No se puede enviar la tecla de disparo: " + *motivo);
-    return;
+    return false;
   }
   // Said once per program run, before the first key shot; the run goes on.
   if (!f.Aviso_Tecla_Dado) {
@@ -78,6 +78,7 @@ void Disparo_Tecla(Form_Principal& f, const std::optional<std::string>& nombre) 
   }
   Contar_Foto(f);
   f.Pulsar_Tecla(*codigo);
+  return true;
 }
 
 }  // namespace
@@ -93,20 +94,37 @@ std::optional<int32_t> Codigo_Tecla(const std::string& nombre) {
   return std::nullopt;
 }
 
-void Tomar_Foto(Form_Principal& f, const Ajustes_Disparo& ajustes) {
-  if (f.temEsp.visible()) {
-    if (f.CheckEsp.value() == 0)
-      Disparo_Controlador(f);
-    else
-      Disparo_Espejo(f, ajustes.retardoEspejoMs);
-  } else if (f.Disparo.listIndex() == 1) {
-    // "Disparador" with the delay field hidden (a click of the mirror box
-    // hid it): the controller fires the camera, and a hidden delay means no
-    // mirror lock-up, so one actuation; the hidden key list is not used.
-    Disparo_Controlador(f);
-  } else {
-    Disparo_Tecla(f, ajustes.tecla);
+namespace {
+
+enum class Tipo { Controlador, Espejo, Tecla };
+
+Tipo Tipo_Disparo(Form_Principal& f) {
+  if (f.temEsp.visible()) return f.CheckEsp.value() == 0 ? Tipo::Controlador : Tipo::Espejo;
+  // "Disparador" with the delay field hidden (a click of the mirror box hid
+  // it): the controller fires the camera, and a hidden delay means no mirror
+  // lock-up, so one actuation; the hidden key list is not used.
+  if (f.Disparo.listIndex() == 1) return Tipo::Controlador;
+  return Tipo::Tecla;
+}
+
+}  // namespace
+
+bool Tomar_Foto(Form_Principal& f, const Ajustes_Disparo& ajustes) {
+  switch (Tipo_Disparo(f)) {
+    case Tipo::Controlador: Disparo_Controlador(f); return true;
+    case Tipo::Espejo: Disparo_Espejo(f, ajustes.retardoEspejoMs); return true;
+    case Tipo::Tecla: return Disparo_Tecla(f, ajustes.tecla);
   }
+  return true;
+}
+
+double Duracion_Disparo(Form_Principal& f, const Ajustes_Disparo& ajustes) {
+  switch (Tipo_Disparo(f)) {
+    case Tipo::Controlador: return 1000;
+    case Tipo::Espejo: return 2000 + ajustes.retardoEspejoMs;
+    case Tipo::Tecla: return 0;
+  }
+  return 0;
 }
 
 }  // namespace stack

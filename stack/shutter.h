@@ -21,6 +21,11 @@ std::optional<std::string> Nombre_Tecla(int indice);
 std::optional<int32_t> Codigo_Tecla(const std::string& nombre);
 
 // Takes the photo of one frame with the shot the window's state chooses.
-void Tomar_Foto(Form_Principal& f, const Ajustes_Disparo& ajustes);
+// False when a key shot could not be taken (the run was stopped).
+bool Tomar_Foto(Form_Principal& f, const Ajustes_Disparo& ajustes);
+
+// How long the shot the window's state chooses holds the run, in ms: the
+// controller's actuations and the mirror delay; a key shot takes no time.
+double Duracion_Disparo(Form_Principal& f, const Ajustes_Disparo& ajustes);
 
 }  // namespace velmira::stack

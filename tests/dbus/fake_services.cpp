@@ -93,6 +93,24 @@ void FakePortal::closeSession() {
       << QVariantMap());
 }
 
+uint FakeNotifications::Notify(const QString& app, uint replaces, const QString& icon, const QString& summary,
+                               const QString& body, const QStringList&, const QVariantMap& hints, int) {
+  notes.push_back({app, icon, summary, body, replaces, hints});
+  return next_++;
+}
+
+void FakeDock::Update(const QString& a, const QVariantMap& p) {
+  app = a;
+  if (!p.value(QStringLiteral("progress-visible")).toBool()) {
+    updates.push_back("hidden");
+    return;
+  }
+  char text[96];
+  std::snprintf(text, sizeof text, "progress=%g count=%lld", p.value(QStringLiteral("progress")).toDouble(),
+                static_cast<long long>(p.value(QStringLiteral("count")).toLongLong()));
+  updates.push_back(text);
+}
+
 void FakeServices::portalVanishes() {
   connection_.unregisterObject(QStringLiteral("/org/freedesktop/portal/desktop"));
   connection_.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
@@ -105,6 +123,11 @@ FakeServices::FakeServices()
   connection_.registerService(QStringLiteral("org.freedesktop.ScreenSaver"));
   connection_.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &screenSaver,
                              QDBusConnection::ExportAllSlots);
+  connection_.registerService(QStringLiteral("org.freedesktop.Notifications"));
+  connection_.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &notifications,
+                             QDBusConnection::ExportAllSlots);
+  connection_.connect(QString(), QString(), QStringLiteral("com.canonical.Unity.LauncherEntry"),
+                      QStringLiteral("Update"), &dock, SLOT(Update(QString, QVariantMap)));
   connection_.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
   connection_.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &portal,
                              QDBusConnection::ExportAllSlots);
@@ -115,6 +138,8 @@ FakeServices::~FakeServices() {
   connection_.unregisterObject(QStringLiteral("/org/freedesktop/ScreenSaver"));
   connection_.unregisterService(QStringLiteral("org.freedesktop.login1"));
   connection_.unregisterService(QStringLiteral("org.freedesktop.ScreenSaver"));
+  connection_.unregisterObject(QStringLiteral("/org/freedesktop/Notifications"));
+  connection_.unregisterService(QStringLiteral("org.freedesktop.Notifications"));
   portalVanishes();
   QDBusConnection::disconnectFromBus(QStringLiteral("fakes"));
 }

@@ -80,6 +80,38 @@ class FakePortal : public QObject, protected QDBusContext {
   QDBusConnection& connection_;
 };
 
+// org.freedesktop.Notifications: Notify records the call and gives ids 7, 8 ...
+class FakeNotifications : public QObject {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+ public:
+  struct Note {
+    QString app, icon, summary, body;
+    uint replaces;
+    QVariantMap hints;
+  };
+  std::vector<Note> notes;
+
+ public slots:
+  uint Notify(const QString& app, uint replaces, const QString& icon, const QString& summary, const QString& body,
+              const QStringList& actions, const QVariantMap& hints, int timeout);
+
+ private:
+  uint next_ = 7;
+};
+
+// A dock that listens to the launcher-entry signals.
+class FakeDock : public QObject {
+  Q_OBJECT
+ public:
+  // "progress=0.5 count=1 visible" or "hidden", per signal.
+  std::vector<std::string> updates;
+  QString app;
+
+ public slots:
+  void Update(const QString& app, const QVariantMap& properties);
+};
+
 // The fakes, registered under their services' names for the life of this
 // object.
 class FakeServices {
@@ -97,6 +129,8 @@ class FakeServices {
   FakeLogin login;
   FakeScreenSaver screenSaver;
   FakePortal portal{connection_};
+  FakeNotifications notifications;
+  FakeDock dock;
 };
 
 // Runs the event loop until `done` holds; false after `timeoutMs`.

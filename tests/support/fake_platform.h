@@ -162,7 +162,21 @@ class FakeDesktop : public platform::DesktopSession {
   explicit FakeDesktop(const FakeSerialPort& serial) : serial_(serial) {}
   void inhibitSleep(const std::string& reason) override { calls.push_back("inhibit " + reason + at()); }
   void releaseSleep() override { calls.push_back("release" + at()); }
+  void runStarted(const RunPlan& p) override {
+    run.push_back("started frames=" + std::to_string(p.frames) + " photos=" + std::to_string(p.photos) +
+                  " expected=" + std::to_string(p.expectedMs));
+  }
+  void runProgress(int done, int frames) override {
+    run.push_back("progress " + std::to_string(done) + "/" + std::to_string(frames));
+  }
+  void runEnded(const RunOutcome& o) override {
+    static const char* kHow[] = {"finished", "stopped", "link failed", "no key"};
+    run.push_back(std::string("ended ") + kHow[static_cast<int>(o.how)] + " frame=" + std::to_string(o.frame) + "/" +
+                  std::to_string(o.frames) + " photos=" + std::to_string(o.photos) +
+                  " took=" + std::to_string(o.tookMs));
+  }
   std::vector<std::string> calls;
+  std::vector<std::string> run;  // what the run told the desktop
 
  private:
   std::string at() const { return " after " + serial_.bytes; }

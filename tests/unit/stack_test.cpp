@@ -173,6 +173,46 @@ TEST_F(Procesar, TheKeyPathIsPreparedWhenKeyShotsComeAndItsCaveatShownOnceBefore
   EXPECT_EQ(rig.transcript.only("key ").size(), 8u) << "the run went on: two runs of two frames";
 }
 
+TEST_F(Procesar, TheDesktopFollowsTheRunFromItsPlanToHowItEnded) {
+  // 2 frames: T.A.F. 4 s, one controller actuation (1 s), T.P.F. 1 s, 3
+  // steps of 300 ms: 6.9 s a frame.
+  struct Case {
+    const char* what;
+    std::function<void(Rig&, Form_Principal&)> arrange;
+    Strings told;
+  };
+  const Case cases[] = {
+      {"finished", [](Rig&, Form_Principal&) {},
+       {"started frames=2 photos=2 expected=13800", "progress 1/2", "progress 2/2",
+        "ended finished frame=2/2 photos=2 took=13800"}},
+      {"aborted in the first frame's move",
+       [](Rig& r, Form_Principal& g) { r.events.at(r.clock.nowMs() + 6200, [&g] { g.AbortarP.click(); }); },
+       {"started frames=2 photos=2 expected=13800", "ended stopped frame=1/2 photos=1 took=6300"}},
+      {"the link failed in the second frame",
+       [](Rig& r, Form_Principal&) { r.serial.vanishAfterBytes = static_cast<int>(r.line().size()) + 7; },
+       {"started frames=2 photos=2 expected=13800", "progress 1/2", "ended link failed frame=2/2 photos=1 took=11900"}},
+      {"no key", [](Rig&, Form_Principal& g) { g.Disparo.setListIndex(0), g.Combo1.setListIndex(-1); },
+       {"started frames=2 photos=2 expected=11800", "ended no key frame=1/2 photos=0 took=5000"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Rig r;
+    Form_Principal& g = r.form();
+    r.connect();
+    r.clock.advance(2000);
+    g.Disparo.setListIndex(1);
+    g.CheckEsp.click();  // one actuation a photo
+    g.hscVelocidad.setValue(300);
+    g.Text4.setText("2");
+    g.Text3.setText("3");
+    g.Text10.setText("4");
+    g.Text5.setText("1");
+    c.arrange(r, g);
+    g.B_Procesar.click();
+    EXPECT_EQ(r.desktop.run, c.told);
+  }
+}
+
 TEST_F(Procesar, TheShotFollowsTheVisibleControlsOfTheShutterMode) {
   struct Case { const char* estado; std::function<void(Form_Principal&)> preparar; const char* linea; };
   const Case cases[] = {
