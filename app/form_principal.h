@@ -97,6 +97,10 @@ class Form_Principal {
 
   // ---- Start-up, layout, leaving (app/) ---------------------------------
   void Form_Load();
+  // Centres the window on the screen by its outer size: the first stage of
+  // the load handler, done again by the view once the window system has
+  // framed the window and its real outer size is known.
+  void Centrar();
   void Form_Resize();
   bool Verificar_Instancia();
   void Salir_Click();

@@ -6,11 +6,15 @@
 
 namespace velmira {
 
-void Form_Principal::Form_Load() {
-  // 1. Centre the window on the screen (outer size, halves in floating point).
+void Form_Principal::Centrar() {
   platform::ScreenSize screen = platform_.process.screen();
   Left = static_cast<int>(screen.widthTwips / 2.0 - width_ / 2.0);
   Top = static_cast<int>(screen.heightTwips / 2.0 - height_ / 2.0);
+}
+
+void Form_Principal::Form_Load() {
+  // 1. Centre the window on the screen (outer size, halves in floating point).
+  Centrar();
 
   // 2. Background picture.
   const std::string picture = rutaLectura("MiImagen.jpg");

@@ -23,11 +23,15 @@ void F_Notas::Show() {
   if (onWindowChanged) onWindowChanged();
 }
 
-void F_Notas::Form_Load() {
-  loaded_ = true;
+void F_Notas::Colocar() {
   platform::ScreenSize screen = platform_.process.screen();
   Left = static_cast<int>(static_cast<double>(screen.widthTwips) - width_);
   Top = static_cast<int>(screen.heightTwips / 2.0 - height_ / 2.0);
+}
+
+void F_Notas::Form_Load() {
+  loaded_ = true;
+  Colocar();
   // The bare name: resolved against the current directory, not the
   // program's.  Notes written on the original platform are Windows-1252;
   // notes edited on Linux are usually UTF-8, which reads as such.

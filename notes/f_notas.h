@@ -39,6 +39,10 @@ class F_Notas {
   // Show, loading first when not loaded (the Notas button).
   void Show();
   void Form_Load();
+  // At the right edge of the screen, vertically centred, by the outer size:
+  // the load handler's placement, done again by the view once the window
+  // system has framed the window and its real outer size is known.
+  void Colocar();
   void B_Volver_Click();
   // The close box: unloads the window.
   void Form_Unload();

@@ -151,8 +151,12 @@ QWidget* MainView::widgetFor(const std::string& name) const {
 void MainView::windowChanged() {
   setWindowTitle(qs(form_.caption()));
   if (form_.shown() && isHidden()) {
-    move(px(form_.Left), px(form_.Top));
-    show();
+    // Centred by the real outer size, frame and title bar included.
+    showPlacedByRealFrame(*this, [this](QSize outer) {
+      form_.initOuterSize(twips(outer.width()), twips(outer.height()));
+      form_.Centrar();
+      return QPoint(px(form_.Left), px(form_.Top));
+    });
     activateWindow();
     reportOuterSize();
   }

@@ -42,8 +42,12 @@ void NotesView::windowChanged() {
     hide();
     return;
   }
-  move(px(notes_.Left), px(notes_.Top));
-  show();
+  // At the right edge, vertically centred, by the real outer size.
+  showPlacedByRealFrame(*this, [this](QSize outer) {
+    notes_.initOuterSize(twips(outer.width()), twips(outer.height()));
+    notes_.Colocar();
+    return QPoint(px(notes_.Left), px(notes_.Top));
+  });
   raise();
   activateWindow();
   reportOuterSize();

@@ -1,0 +1,106 @@
+// The main window centred on the screen and the notes window at its right
+// edge, vertically centred, by their real outer size (frame and title bar
+// included), on the X display with and without a window manager.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QScreen>
+#include <QTest>
+#include <optional>
+
+#include "tests/gui/window_rig.h"
+
+// Xlib's macros come last.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+namespace velmira {
+namespace {
+
+// Openbox on the test's display, for as long as the object lives.
+class WindowManager {
+ public:
+  WindowManager() {
+    pid_ = fork();
+    if (pid_ == 0) {
+      execlp("openbox", "openbox", "--sm-disable", nullptr);
+      _exit(127);
+    }
+    // Ready once it frames a window: a probe window of the test's own gets
+    // its frame extents.
+    Display* d = XOpenDisplay(nullptr);
+    const Atom extents = XInternAtom(d, "_NET_FRAME_EXTENTS", False);
+    const Window probe = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 20, 20, 0, 0, 0);
+    QElapsedTimer t;
+    t.start();
+    bool mapped = false;
+    for (;;) {
+      if (!mapped && t.elapsed() > 50) {
+        XMapWindow(d, probe);  // after the manager has had a moment to start
+        mapped = true;
+      }
+      XSync(d, False);
+      Atom type;
+      int format;
+      unsigned long items = 0, after;
+      unsigned char* data = nullptr;
+      XGetWindowProperty(d, probe, extents, 0, 4, False, XA_CARDINAL, &type, &format, &items, &after, &data);
+      if (data) XFree(data);
+      if (items == 4 || t.elapsed() > 5000) break;
+      usleep(20000);
+    }
+    XDestroyWindow(d, probe);
+    XCloseDisplay(d);
+  }
+  ~WindowManager() {
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+struct PlaceCase {
+  const char* name;
+  bool windowManager;
+  bool notes;
+};
+
+void PrintTo(const PlaceCase& c, std::ostream* os) { *os << c.name; }
+
+class WindowPlacement : public ::testing::TestWithParam<PlaceCase> {};
+
+TEST_P(WindowPlacement, ByTheRealOuterSize) {
+  const PlaceCase& c = GetParam();
+  std::optional<WindowManager> wm;
+  if (c.windowManager) wm.emplace();
+  const QSize screen = QGuiApplication::primaryScreen()->size();
+  test::WindowRig r;
+  r.rig.process.size = {qt::twips(screen.width()), qt::twips(screen.height())};
+  r.start();
+  QWidget& window = c.notes ? static_cast<QWidget&>(r.notes()) : static_cast<QWidget&>(r.view());
+  if (c.notes) r.form().Notas_Click();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  QTest::qWait(300);  // whatever the window manager still does
+  const QRect frame = window.frameGeometry();
+  if (c.windowManager) EXPECT_GT(frame.height(), window.height()) << "framed, with a title bar";
+  const int x = c.notes ? screen.width() - frame.width() : (screen.width() - frame.width()) / 2;
+  const int y = (screen.height() - frame.height()) / 2;
+  EXPECT_NEAR(frame.x(), x, 1) << frame.width() << "x" << frame.height();
+  EXPECT_NEAR(frame.y(), y, 1) << frame.width() << "x" << frame.height();
+}
+
+INSTANTIATE_TEST_SUITE_P(XDisplay, WindowPlacement,
+                         ::testing::Values(PlaceCase{"MainWindowWithoutAWindowManager", false, false},
+                                           PlaceCase{"NotesWindowWithoutAWindowManager", false, true},
+                                           PlaceCase{"MainWindowUnderOpenbox", true, false},
+                                           PlaceCase{"NotesWindowUnderOpenbox", true, true}),
+                         [](const auto& i) { return std::string(i.param.name); });
+
+}  // namespace
+}  // namespace velmira
