@@ -34,6 +34,10 @@ int main(int argc, char** argv) {
     std::cout << helpText();
     return 0;
   }
+  if (cmd.version) {
+    std::cout << "velmira-sim " VELMIRA_VERSION "\n";
+    return 0;
+  }
   // The signals that end the program are taken here, by this thread only,
   // so the reader thread never sees them and the link is always removed.
   sigset_t ending;

@@ -46,6 +46,7 @@ std::string helpText() {
          "  --reset-ms N             la placa se reinicia al abrir el puerto: ignora (y\n"
          "                           cuenta como perdidos) los bytes de los primeros N ms\n"
          "  -h, --help               esta ayuda\n"
+         "  -v, --version            la versión\n"
          "\n"
          "Termina con Ctrl+C o SIGTERM (o al desaparecer) y muestra un resumen.\n"
          "Códigos de salida: 0 fin normal, 1 no se pudo crear el puerto, 2 opciones no válidas.\n";
@@ -66,6 +67,8 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
     std::optional<int64_t> n;
     if (a == "-h" || a == "--help") {
       c.help = true;
+    } else if (a == "-v" || a == "--version") {
+      c.version = true;
     } else if (a == "--status") {
       c.status = true;
     } else if (a == "--summary-json") {

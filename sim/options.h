@@ -14,6 +14,7 @@ struct CommandLine {
   bool status = false;       // live one-line status on stderr
   bool summaryJson = false;  // the closing summary as JSON
   bool help = false;
+  bool version = false;
 };
 
 // The options, or the reason (in Spanish) why they are not valid.

@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include "qt/field_edit.h"
+#include "qt/spanish_texts.h"
 #include "tests/gui/window_rig.h"
 
 namespace velmira {
@@ -234,6 +235,18 @@ TEST(WindowSync, AScanThatFindsThousandsOfPortsAddsEachItemOnce) {
   EXPECT_EQ(combo->count(), 6000);
   EXPECT_EQ(inserted, 3000) << "each new item added once, not the whole list again for every item";
   EXPECT_EQ(combo->itemText(5999), "Puerto (COM3000)");
+}
+
+TEST(WindowSync, QtsOwnTextsAreSpanishToo) {
+  ASSERT_TRUE(qt::installSpanishQtTexts()) << "qt6-translations-l10n is installed by ./dev";
+  WindowRig r;
+  r.start();
+  std::unique_ptr<QMenu> menu(r.w<QLineEdit>("Text3")->createStandardContextMenu());
+  QStringList texts;
+  for (QAction* a : menu->actions())
+    if (!a->isSeparator()) texts << a->text().section(QLatin1Char('\t'), 0, 0);  // less the shortcut
+  EXPECT_TRUE(texts.contains(QStringLiteral("&Deshacer"))) << texts.join(QLatin1Char('|')).toStdString();
+  EXPECT_TRUE(texts.contains(QStringLiteral("&Pegar"))) << texts.join(QLatin1Char('|')).toStdString();
 }
 
 TEST(WindowSync, TheSpeedBarChangesWhenTheUserLetsGo) {
