@@ -1,5 +1,4 @@
 # Installation and the Debian package (cpack -G DEB, see ./dev package).
-include(GNUInstallDirs)
 
 if(TARGET velmira)
   install(TARGETS velmira RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -10,6 +9,7 @@ endif()
 install(PROGRAMS ${CMAKE_SOURCE_DIR}/packaging/velmira-escritorio DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/velmira.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/velmira.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/org.velmira.Velmira.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/Notas.txt DESTINATION ${CMAKE_INSTALL_DATADIR}/velmira)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/60-velmira.rules DESTINATION lib/udev/rules.d)
 if(DEFINED VELMIRA_FIRMWARE_DIR)
@@ -27,8 +27,10 @@ add_custom_target(velmira_man_pages ALL DEPENDS ${VELMIRA_MAN_PAGES})
 install(FILES ${VELMIRA_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
-file(WRITE ${CMAKE_BINARY_DIR}/changelog
-  "velmira (${PROJECT_VERSION}) unstable; urgency=low\n\n  * Version ${PROJECT_VERSION}.\n\n -- Velmira <velmira@users.noreply.velmira.invalid>  Mon, 07 Dec 2026 00:00:00 +0000\n")
+# Written only when its text changes, so that an unchanged tree rebuilds
+# nothing.
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/changelog
+  CONTENT "velmira (${PROJECT_VERSION}) unstable; urgency=low\n\n  * Version ${PROJECT_VERSION}.\n\n -- Velmira <velmira@users.noreply.velmira.invalid>  Mon, 07 Dec 2026 00:00:00 +0000\n")
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/changelog.gz
   COMMAND gzip -9n -c ${CMAKE_BINARY_DIR}/changelog > ${CMAKE_BINARY_DIR}/changelog.gz
   DEPENDS ${CMAKE_BINARY_DIR}/changelog)
@@ -46,6 +48,8 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Velmira moves a stepper-driven rail in equ
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt's own texts in Spanish (the window loads them at start).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
