@@ -19,7 +19,6 @@ class Variant {
   static Variant number(double d) { Variant v; v.value_ = d; return v; }
 
   bool isEmpty() const { return std::holds_alternative<std::monostate>(value_); }
-  bool isText() const { return std::holds_alternative<std::string>(value_); }
   bool isNumber() const { return std::holds_alternative<double>(value_); }
 
   // The value as an operand: empty is 0, a text must read as a number.

@@ -1,8 +1,7 @@
 // Real time for the programs and the real-time end-to-end tests: the
 // monotonic clock of the system and a blocking wait that ends at the
 // requested instant (an absolute deadline, so a signal that interrupts the
-// wait does not make it longer or shorter), and an event pump for a host
-// without a window.
+// wait does not make it longer or shorter).
 #pragma once
 
 #include <cstdint>
@@ -28,12 +27,6 @@ class SteadyClock : public Clock {
   int64_t nowMs() override;
   // Blocks the calling thread for `ms` milliseconds; 0 or less returns at once.
   void sleepMs(int32_t ms) override;
-};
-
-// No window, so no pending events.
-class NoEvents : public EventPump {
- public:
-  void doEvents() override {}
 };
 
 }  // namespace velmira::platform

@@ -146,7 +146,6 @@ class Picture : public QWidget, public Synced {
  public:
   Picture(Image& model, QWidget* parent);
   void refresh() override;
-  const QImage& image() const { return image_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;

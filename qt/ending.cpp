@@ -4,8 +4,6 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QGuiApplication>
-#include <QSessionManager>
 #include <cerrno>
 #include <csignal>
 
@@ -37,10 +35,9 @@ EndFromOutside::EndFromOutside(Form_Principal& form, QtProcess& process) : form_
   action.sa_flags = SA_RESTART;
   for (int s : kSignals) sigaction(s, &action, nullptr);
   // The desktop session ends: the same clean end as a SIGTERM, without a
-  // signal of its own.
-  if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-    connect(gui, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { end(0); });
-  }
+  // signal of its own.  (Only when the application is really told to quit:
+  // a session manager's request to save data may still be cancelled, and a
+  // run must not end for a logout that does not happen.)
   connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] { end(0); });
 }
 

@@ -1,6 +1,7 @@
 // The end of the program from outside its window: SIGTERM (a shutdown, a
 // logout), SIGINT (Ctrl+C in the terminal that started it), SIGHUP (that
-// terminal closed) and the end of the desktop session.  Each one leaves the
+// terminal closed) and the end of the desktop session (the application told
+// to quit).  Each one leaves the
 // controller safe before the program ends (Form_Principal::Terminar_Programa):
 // a held shutter output released, the motor off, the output drained, the
 // port closed.
