@@ -1,7 +1,6 @@
 #include "qt/main_view.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QTimer>
 #include <algorithm>
@@ -30,7 +29,7 @@ int layer(Kind k) {
 
 }  // namespace
 
-MainView::MainView(Form_Principal& form) : QWidget(nullptr), form_(form) {
+MainView::MainView(Form_Principal& form) : ModelWindow(nullptr), form_(form) {
   setObjectName(QStringLiteral("Form_Principal"));
   setFixedSize(px(Form_Principal::kClientWidth), px(Form_Principal::kClientHeight));
   build();
@@ -162,26 +161,8 @@ void MainView::windowChanged() {
   }
 }
 
-void MainView::reportOuterSize() {
-  if (!isVisible()) return;
-  const QSize outer = frameGeometry().size();
+void MainView::outerSizeChanged(QSize outer) {
   runHandler(&form_, [&] { form_.setOuterSize(twips(outer.width()), twips(outer.height())); });
-}
-
-bool MainView::event(QEvent* e) {
-  if (e->type() == closeAtNextPassEvent()) {
-    close();
-    return true;
-  }
-  const bool handled = QWidget::event(e);
-  switch (e->type()) {
-    case QEvent::Show: case QEvent::Resize: case QEvent::Move: case QEvent::WindowStateChange:
-      reportOuterSize();
-      break;
-    default:
-      break;
-  }
-  return handled;
 }
 
 bool MainView::eventFilter(QObject* watched, QEvent* e) {
@@ -192,16 +173,10 @@ bool MainView::eventFilter(QObject* watched, QEvent* e) {
       runHandler(&form_, [&] { form_.SetFocus(*c); });
     }
   }
-  return QWidget::eventFilter(watched, e);
+  return ModelWindow::eventFilter(watched, e);
 }
 
-void MainView::closeEvent(QCloseEvent* e) {
-  e->ignore();
-  // The close box is taken at the next event pass, not during a wait.
-  if (QtClock::waiting()) {
-    QCoreApplication::postEvent(this, new QEvent(closeAtNextPassEvent()));
-    return;
-  }
+void MainView::unload() {
   runHandler(&form_, [this] { form_.Form_Unload(); });
 }
 

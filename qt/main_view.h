@@ -13,12 +13,13 @@
 
 #include "app/form_principal.h"
 #include "qt/control_widgets.h"
+#include "qt/model_window.h"
 
 namespace velmira::qt {
 
 class NotesView;
 
-class MainView : public QWidget {
+class MainView : public ModelWindow {
  public:
   explicit MainView(Form_Principal& form);
   ~MainView() override;
@@ -30,8 +31,8 @@ class MainView : public QWidget {
   NotesView& notesView() const { return *notes_; }
 
  protected:
-  bool event(QEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
+  void unload() override;
+  void outerSizeChanged(QSize outer) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -40,7 +41,6 @@ class MainView : public QWidget {
   QWidget* make(Control& control);
   void applyTabOrder();
   void windowChanged();
-  void reportOuterSize();
   // Shows a control's change: at once, or during a move or run at most once
   // per screen refresh.
   void refreshSoon(Synced* synced);

@@ -1,8 +1,6 @@
 #include "qt/notes_view.h"
 
-#include <QCloseEvent>
 #include <QCoreApplication>
-#include <QTimer>
 
 #include "qt/handler_call.h"
 #include "qt/look.h"
@@ -12,7 +10,8 @@
 namespace velmira::qt {
 
 NotesView::NotesView(F_Notas& notes, Form_Principal* form)
-    : notes_(notes),
+    : ModelWindow(nullptr),
+      notes_(notes),
       form_(form),
       volver_(new CaptionButton(notes.B_Volver, form, this)),
       text_(new ModelLabel(notes.L_Notas, this)) {
@@ -53,29 +52,9 @@ void NotesView::windowChanged() {
   reportOuterSize();
 }
 
-void NotesView::reportOuterSize() {
-  if (!isVisible()) return;
-  const QSize outer = frameGeometry().size();
-  notes_.initOuterSize(twips(outer.width()), twips(outer.height()));
-}
+void NotesView::outerSizeChanged(QSize outer) { notes_.initOuterSize(twips(outer.width()), twips(outer.height())); }
 
-bool NotesView::event(QEvent* e) {
-  if (e->type() == closeAtNextPassEvent()) {
-    close();
-    return true;
-  }
-  const bool handled = QWidget::event(e);
-  if (e->type() == QEvent::Move || e->type() == QEvent::Resize || e->type() == QEvent::Show) reportOuterSize();
-  return handled;
-}
-
-void NotesView::closeEvent(QCloseEvent* e) {
-  e->ignore();
-  // The close box is taken at the next event pass, not during a wait.
-  if (QtClock::waiting()) {
-    QCoreApplication::postEvent(this, new QEvent(closeAtNextPassEvent()));
-    return;
-  }
+void NotesView::unload() {
   runHandler(form_, [this] { notes_.Form_Unload(); });
 }
 

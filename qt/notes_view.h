@@ -6,10 +6,11 @@
 
 #include "notes/f_notas.h"
 #include "qt/control_widgets.h"
+#include "qt/model_window.h"
 
 namespace velmira::qt {
 
-class NotesView : public QWidget {
+class NotesView : public ModelWindow {
  public:
   NotesView(F_Notas& notes, Form_Principal* form);
   ~NotesView() override;
@@ -17,12 +18,11 @@ class NotesView : public QWidget {
   ModelLabel* text() const { return text_; }
 
  protected:
-  bool event(QEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
+  void unload() override;
+  void outerSizeChanged(QSize outer) override;
 
  private:
   void windowChanged();
-  void reportOuterSize();
   F_Notas& notes_;
   Form_Principal* form_;
   CaptionButton* volver_;
