@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/cp1252.h"
 #include "notes/f_notas.h"
 
 namespace velmira {
@@ -358,43 +357,6 @@ int Form_Principal::keyPress(TextBox& field, int code) {
     if (Control* next = nextInTabOrder(focused_ ? focused_ : &field)) SetFocus(*next);
   }
   return code;
-}
-
-void Form_Principal::typeKey(TextBox& field, int code) {
-  code = keyPress(field, code);
-  if (code == 0) return;
-  // The toolkit's edit: the selection is replaced by the typed character.
-  std::string text = field.text();
-  // Work in characters: the fields hold UTF-8.
-  auto byteOffset = [&](int chars) {
-    size_t i = 0;
-    for (int n = 0; n < chars && i < text.size(); ++n) {
-      ++i;
-      while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
-    }
-    return i;
-  };
-  int start = field.selStart(), length = field.selLength();
-  if (code == 8) {
-    if (length == 0 && start > 0) { --start; length = 1; }
-    size_t b = byteOffset(start), e = byteOffset(start + length);
-    text.erase(b, e - b);
-    field.setText(text);
-    field.setSelection(start, 0);
-    return;
-  }
-  if (code < 32) return;  // Enter and other control codes add no character
-  size_t b = byteOffset(start), e = byteOffset(start + length);
-  std::string remaining = text.substr(0, b) + text.substr(e);
-  if (field.maxLength() > 0 && static_cast<int>(utf8Length(remaining)) >= field.maxLength()) return;
-  std::string ch = code < 128 ? std::string(1, static_cast<char>(code))
-                              : cp1252ToUtf8(std::string(1, static_cast<char>(code)));
-  field.setText(remaining.substr(0, b) + ch + remaining.substr(b));
-  field.setSelection(start + 1, 0);
-}
-
-void Form_Principal::typeText(TextBox& field, const std::string& text) {
-  for (char c : text) typeKey(field, static_cast<unsigned char>(c));
 }
 
 }  // namespace velmira

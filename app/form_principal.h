@@ -227,10 +227,6 @@ class Form_Principal {
   // A key typed into a field: runs its key-press handler, then the queued
   // TAB.  Returns the code the field receives (0: swallowed).
   int keyPress(TextBox& field, int code);
-  // What the toolkit does with a typed key: keyPress, then the edit of the
-  // field's text at its selection, within its maximum length.
-  void typeKey(TextBox& field, int code);
-  void typeText(TextBox& field, const std::string& text);
 
   // ---- Observers for a view ----------------------------------------------
   // Called on every change of a control's state.

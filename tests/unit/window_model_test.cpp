@@ -76,18 +76,15 @@ TEST(WindowModel, ControlsHaveTheirPlacesCaptionsAndLooks) {
   EXPECT_EQ(f.Line1[1]->widthPx, 1);
 }
 
-TEST(WindowModel, TypingStopsAtEachFieldsMaximumLength) {
+TEST(WindowModel, EachFieldHasItsMaximumLength) {
+  // What the user may type; the real window's tests type up to it.
   test::Rig rig;
   Form_Principal& f = rig.form();
-  struct Case { TextBox* field; size_t max; };
+  struct Case { TextBox* field; int max; };
   const Case cases[] = {{&f.temEsp, 1}, {&f.Text5, 2}, {&f.Text10, 2}, {&f.Text4, 3}, {&f.Nfotos, 3},
                         {&f.Text3, 6},  {&f.Text7, 6}, {&f.Text8, 6},  {&f.Text9, 6}, {&f.Text6, 7},
                         {&f.Text2, 7}};
-  for (const Case& c : cases) {
-    c.field->setText("");
-    f.typeText(*c.field, "1234567890");
-    EXPECT_EQ(c.field->text(), std::string("1234567890").substr(0, c.max)) << c.field->name();
-  }
+  for (const Case& c : cases) EXPECT_EQ(c.field->maxLength(), c.max) << c.field->name();
 }
 
 TEST(WindowModel, TabOrderSkipsHiddenAndDisabledControlsAndWrapsAround) {
