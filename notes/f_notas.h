@@ -38,6 +38,7 @@ class F_Notas {
 
   // Show, loading first when not loaded (the Notas button).
   void Show();
+  platform::Platform& plataforma() { return platform_; }
   void Form_Load();
   // At the right edge of the screen, vertically centred, by the outer size:
   // the load handler's placement, done again by the view once the window

@@ -76,6 +76,9 @@ class Clock {
   virtual ~Clock() = default;
   virtual int64_t nowMs() = 0;
   virtual void sleepMs(int32_t ms) = 0;
+  // A wait is under way: what the window system delivers now (the close
+  // box) is held until the next event pass.
+  virtual bool waiting() const { return false; }
 };
 
 // Lets pending window events run from inside a handler.

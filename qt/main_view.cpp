@@ -29,7 +29,7 @@ int layer(Kind k) {
 
 }  // namespace
 
-MainView::MainView(Form_Principal& form) : ModelWindow(nullptr), form_(form) {
+MainView::MainView(Form_Principal& form) : ModelWindow(form.plataforma().clock), form_(form) {
   setObjectName(QStringLiteral("Form_Principal"));
   setFixedSize(px(Form_Principal::kClientWidth), px(Form_Principal::kClientHeight));
   build();

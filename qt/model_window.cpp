@@ -30,7 +30,7 @@ bool ModelWindow::event(QEvent* e) {
 void ModelWindow::closeEvent(QCloseEvent* e) {
   e->ignore();
   // The close box is taken at the next event pass, not during a wait.
-  if (QtClock::waiting()) {
+  if (clock_.waiting()) {
     QCoreApplication::postEvent(this, new QEvent(closeAtNextPassEvent()));
     return;
   }

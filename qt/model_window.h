@@ -6,11 +6,14 @@
 #include <QSize>
 #include <QWidget>
 
+#include "platform/platform.h"
+
 namespace velmira::qt {
 
 class ModelWindow : public QWidget {
  public:
-  using QWidget::QWidget;
+  // `clock`: the window's waits, during which the close box is held.
+  explicit ModelWindow(platform::Clock& clock) : QWidget(nullptr), clock_(clock) {}
 
  protected:
   // The close box: the window's unload handler.
@@ -21,6 +24,9 @@ class ModelWindow : public QWidget {
 
   bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+
+ private:
+  platform::Clock& clock_;
 };
 
 }  // namespace velmira::qt

@@ -10,7 +10,7 @@
 namespace velmira::qt {
 
 NotesView::NotesView(F_Notas& notes, Form_Principal* form)
-    : ModelWindow(nullptr),
+    : ModelWindow(notes.plataforma().clock),
       notes_(notes),
       form_(form),
       volver_(new CaptionButton(notes.B_Volver, form, this)),

@@ -30,8 +30,6 @@ using platform::sleepUntilNs;
 // refresh of the screen.
 constexpr int64_t kSliceNs = 10'000'000;
 
-int waitDepth = 0;
-
 bool isUserInput(QEvent::Type t) {
   switch (t) {
     case QEvent::KeyPress: case QEvent::KeyRelease: case QEvent::ShortcutOverride: case QEvent::Shortcut:
@@ -58,8 +56,6 @@ QtClock::~QtClock() {
   if (filtering_ && QCoreApplication::instance()) QCoreApplication::instance()->removeEventFilter(this);
 }
 
-bool QtClock::waiting() { return waitDepth > 0; }
-
 int64_t QtClock::nowMs() { return monotonicNs() / 1'000'000; }
 
 void QtClock::sleepMs(int32_t ms) {
@@ -73,7 +69,6 @@ void QtClock::sleepMs(int32_t ms) {
     filtering_ = true;
   }
   ++depth_;
-  ++waitDepth;
   // Events are processed at the start of the wait and then every slice,
   // never once the time is up: a repaint then would lengthen the wait.
   for (;;) {
@@ -83,7 +78,6 @@ void QtClock::sleepMs(int32_t ms) {
     // The program ended in a handler that ran in this slice (a signal, the
     // end of the session): the handler that waits does not go on.
     if (programEnded()) {
-      --waitDepth;
       if (--depth_ == 0) held_.clear();
       throw ProgramEnded{};
     }
@@ -93,7 +87,6 @@ void QtClock::sleepMs(int32_t ms) {
     sleepUntilNs(until, until == deadline);
     if (monotonicNs() >= deadline) break;
   }
-  --waitDepth;
   if (--depth_ == 0) releaseHeldInput();
 }
 

@@ -25,7 +25,7 @@ class QtClock : public platform::Clock, private QObject {
   int64_t nowMs() override;
   void sleepMs(int32_t ms) override;
   // Whether a wait is running (the close box is held back meanwhile).
-  static bool waiting();
+  bool waiting() const override { return depth_ > 0; }
 
  private:
   bool eventFilter(QObject* receiver, QEvent* event) override;

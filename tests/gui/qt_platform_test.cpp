@@ -77,7 +77,7 @@ TEST(QtClock, WaitsTheTimeAskedOnAMonotonicClock) {
   clock.sleepMs(0);
   clock.sleepMs(-5);
   EXPECT_LT(clock.nowMs() - before, 50);
-  EXPECT_FALSE(qt::QtClock::waiting());
+  EXPECT_FALSE(clock.waiting());
 }
 
 // A box of the window through the real message boxes; the box is read and
