@@ -148,6 +148,9 @@ class Form_Principal {
   // ---- Stack run and shutter (stack/) ------------------------------------
   void B_Procesar_Click();
   void Disparo_Click();
+  // Hides the mirror group (its caption, delay, box and label), as the key
+  // mode and a start-up without slot 1 do.
+  void Ocultar_Grupo_Espejo();
   void CheckEsp_Click();
   void Pulsar_Tecla(int32_t& Tecla);
 

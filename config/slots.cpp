@@ -74,13 +74,6 @@ void cargarBoton(Form_Principal& f, int slot) {
   if (cargar(f, slot) == Carga::NoExiste) f.MsgBox("No existe archivo de configuración " + std::to_string(slot));
 }
 
-void ocultarGrupoEspejo(Form_Principal& f) {
-  f.DLabel.setVisible(false);
-  f.temEsp.setVisible(false);
-  f.CheckEsp.setVisible(false);
-  f.EspL.setVisible(false);
-}
-
 }  // namespace
 
 void Form_Principal::SalvarC_Click() { salvar(*this, 1); }
@@ -90,8 +83,8 @@ void Form_Principal::CargarC2_Click() { cargarBoton(*this, 2); }
 
 void Form_Principal::Cargar_Configuracion_Inicio() {
   // Missing: the key group alone stays visible, and the user is told.
-  if (!plataforma().files.exists(rutaLectura("configuracion.ini"))) {
-    ocultarGrupoEspejo(*this);
+  if (!plataforma().files.exists(rutaLectura(nombreArchivo(1)))) {
+    Ocultar_Grupo_Espejo();
     MsgBox("No existe archivo de configuración");
     return;
   }
@@ -99,7 +92,7 @@ void Form_Principal::Cargar_Configuracion_Inicio() {
   // settled as without a file, so that the two shutter groups do not stay
   // on top of each other.  The group is hidden after the message, which
   // tells the user why nothing was loaded.
-  if (cargar(*this, 1) == Carga::NoValida) ocultarGrupoEspejo(*this);
+  if (cargar(*this, 1) == Carga::NoValida) Ocultar_Grupo_Espejo();
 }
 
 }  // namespace velmira

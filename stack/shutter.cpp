@@ -142,11 +142,15 @@ void Form_Principal::Disparo_Click() {
   } else {
     Label3.setVisible(true);
     Combo1.setVisible(true);
-    DLabel.setVisible(false);
-    temEsp.setVisible(false);
-    CheckEsp.setVisible(false);
-    EspL.setVisible(false);
+    Ocultar_Grupo_Espejo();
   }
+}
+
+void Form_Principal::Ocultar_Grupo_Espejo() {
+  DLabel.setVisible(false);
+  temEsp.setVisible(false);
+  CheckEsp.setVisible(false);
+  EspL.setVisible(false);
 }
 
 void Form_Principal::CheckEsp_Click() {
