@@ -21,8 +21,7 @@
 #include <cstdlib>
 
 #include "bench/figures.h"
-#include "qt/main_view.h"
-#include "qt/qt_platform.h"
+#include "tests/support/real_window_rig.h"
 
 using namespace velmira;
 
@@ -56,6 +55,9 @@ void print(const char* what, int speedMs, const Figures& f) {
 
 // The program's wait and event pass, timed: how far each wait overshoots
 // its delay and how long each event pass takes.
+// The picture, made before the window that shows it.
+QTemporaryDir pictureDir;
+
 struct TimedClock : qt::QtClock {
   void sleepMs(int32_t ms) override {
     const double from = platform::monotonicMs();
@@ -73,24 +75,13 @@ struct TimedPump : qt::QtEventPump {
   std::vector<double> took;
 };
 
-struct WindowBench {
-  WindowBench() {
-    sim::Options o;
-    o.portsDir = ports.path();
-    o.name = "velmira-sim-window-bench";
-    o.restPhase = 'd';
-    rail.start(o);
-    form.start();
-    form.Image1.setStretch(true);
-    form.Image1.setPicture(makePicture(pictureDir.path()));
-    view.show();
-    for (int i = 0; i < form.ComboBoxCOM.listCount(); ++i)
-      if (form.ComboBoxCOM.items()[static_cast<size_t>(i)].text.find(o.name) != std::string::npos)
-        form.ComboBoxCOM.setListIndex(i);
-    form.Command_CONECTAR.click();
-    if (form.Command_CONECTAR.caption() != "DESCONECTAR") throw std::runtime_error("not connected");
-    clock.sleepMs(1600);  // past the board's reset wait
-    events.doEvents();
+struct WindowBench : test::RealWindowRig<TimedClock, TimedPump> {
+  WindowBench()
+      : RealWindowRig("velmira-sim-window-bench", [](Form_Principal& f) {
+          f.Image1.setStretch(true);
+          f.Image1.setPicture(makePicture(pictureDir.path()));
+        }) {
+    if (!connected()) throw std::runtime_error("not connected");
   }
 
   Figures figures(double from, double took) {
@@ -144,19 +135,6 @@ struct WindowBench {
     return f;
   }
 
-  QTemporaryDir pictureDir;
-  test::PortsDir ports;
-  sim::Rail rail;
-  test::Rig base;  // the message boxes and the process, faked
-  link::PortRegistry registry;
-  link::PortEnumerator enumerator{registry, nullptr, ports.path()};
-  platform::PosixSerialPort serial{registry};
-  TimedClock clock;
-  TimedPump events;
-  platform::Platform platform{serial,         enumerator,   base.keys,     clock,         events,
-                              base.messages,  base.files,   base.pictures, base.instance, base.process};
-  Form_Principal form{platform};
-  qt::MainView view{form};
 };
 
 }  // namespace

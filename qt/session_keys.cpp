@@ -9,11 +9,11 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
 #include <QDir>
-#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QThread>
+#include <QTimer>
 #include <cstdlib>
 
 namespace velmira::qt {
@@ -150,6 +150,7 @@ void PortalKeys::onResponse(uint response, const QVariantMap& results) {
         if (out.open(QIODevice::WriteOnly | QIODevice::Truncate)) out.write(restore.toUtf8());
       }
       state_ = State::Ready;
+      settled();
       break;
     }
     default:
@@ -165,17 +166,29 @@ void PortalKeys::fail(std::string reason) {
   if (state_ == State::Failed) return;
   state_ = State::Failed;
   reason_ = std::move(reason);
+  settled();
+}
+
+bool PortalKeys::answering() const {
+  return state_ == State::Creating || state_ == State::Selecting || state_ == State::Starting;
+}
+
+void PortalKeys::settled() {
+  if (!answering() && answered_) answered_->quit();
 }
 
 std::optional<std::string> PortalKeys::ready() {
   request();
-  QElapsedTimer waited;
-  waited.start();
-  while (state_ == State::Creating || state_ == State::Selecting || state_ == State::Starting) {
-    if (waited.elapsed() > kAnswerTimeoutMs) fail("el escritorio no ha contestado a la petición de permiso");
-    // The window repaints; the user's input waits for the run's next pass.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    QThread::msleep(5);
+  if (answering()) {
+    // Sleeps until the portal answers (the user may be reading its dialog),
+    // with the window repainting; the user's input waits for the run's next
+    // event pass.
+    QEventLoop loop;
+    QTimer::singleShot(kAnswerTimeoutMs, &loop, &QEventLoop::quit);
+    answered_ = &loop;
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    answered_ = nullptr;
+    if (answering()) fail("el escritorio no ha contestado a la petición de permiso");
   }
   if (state_ == State::Ready) return std::nullopt;
   return reason_;

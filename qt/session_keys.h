@@ -13,6 +13,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QEventLoop>
 #include <QObject>
 #include <QVariantMap>
 #include <memory>
@@ -66,6 +67,10 @@ class PortalKeys : public QObject {
   enum class State { Idle, Creating, Selecting, Starting, Ready, Failed };
   void call(const QString& method, const QList<QVariant>& args, const QString& token);
   void fail(std::string reason);
+  // A request is under way: the portal has not said yes or no yet.
+  bool answering() const;
+  // Ends a wait of ready() once the portal has answered.
+  void settled();
 
   QDBusConnection bus_;
   std::string tokenFile_;
@@ -73,6 +78,7 @@ class PortalKeys : public QObject {
   QString session_, requestPath_;
   std::optional<std::string> reason_;
   int tokens_ = 0;
+  QEventLoop* answered_ = nullptr;  // the wait of ready(), while it lasts
 };
 
 class SessionKeySynth : public platform::KeySynth {

@@ -5,9 +5,8 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QDBusMessage>
-#include <QThread>
+#include <QTest>
 #include <QTimer>
 #include <cstdio>
 
@@ -144,15 +143,6 @@ FakeServices::~FakeServices() {
   QDBusConnection::disconnectFromBus(QStringLiteral("fakes"));
 }
 
-bool spinUntil(const std::function<bool()>& done, int timeoutMs) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents();
-    QThread::msleep(1);
-  }
-  return true;
-}
+bool spinUntil(const std::function<bool()>& done, int timeoutMs) { return QTest::qWaitFor(done, timeoutMs); }
 
 }  // namespace velmira::test

@@ -43,18 +43,11 @@ TEST(RunProgress, TheDockAndTheNotificationsFollowTheRun) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     FakeServices fakes;
-    test::Rig rig;
     qt::QtDesktopSession desktop;
     desktop.wallClock = [] { return QDateTime(QDate(2026, 12, 7), QTime(10, 0)); };
-    platform::Platform p{rig.serial,   rig.devices,  rig.keys,     rig.clock,   rig.events, rig.messages,
-                         rig.files,    rig.pictures, rig.instance, rig.process, &desktop};
-    Form_Principal g(p);
-    g.Form_Load();
-    rig.devices.names = {"USB Serial (ttyUSB0) (COM3)"};
-    g.BuscarPuerto_Click();
-    g.ComboBoxCOM.setListIndex(0);
-    g.Command_CONECTAR.click();
-    rig.clock.advance(2000);
+    test::Rig rig;
+    rig.platform.desktop = &desktop;  // the fakes, but the desktop over the private bus
+    Form_Principal& g = rig.connectedPastReset();
     g.Disparo.setListIndex(1);
     g.CheckEsp.click();  // one actuation a photo
     g.hscVelocidad.setValue(500);

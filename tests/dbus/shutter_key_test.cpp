@@ -3,6 +3,8 @@
 // that stop without counting a photo when the portal cannot deliver.
 #include <gtest/gtest.h>
 
+#include <QTest>
+
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <functional>
@@ -124,7 +126,7 @@ TEST(PortalKeys, ARunStopsWithoutCountingWhenThePortalCannotDeliver) {
        [](FakeServices& f, PortalRig& r) {
          r.passes.actions[3] = [&f] {
            f.portalVanishes();
-           spinUntil([] { return false; }, 200);
+           QTest::qWait(200);
          };
        },
        "1", "el portal de escritorio ha dejado de funcionar"},
@@ -132,7 +134,7 @@ TEST(PortalKeys, ARunStopsWithoutCountingWhenThePortalCannotDeliver) {
        [](FakeServices& f, PortalRig& r) {
          r.passes.actions[3] = [&f] {
            f.portal.closeSession();
-           spinUntil([] { return false; }, 200);
+           QTest::qWait(200);
          };
        },
        "1", "la sesión del portal de escritorio ha terminado"},

@@ -3,6 +3,8 @@
 // it ends; without the services the window goes on unchanged.
 #include <gtest/gtest.h>
 
+#include <QTest>
+
 #include <QThread>
 
 #include "platform/steady_clock.h"
@@ -24,7 +26,7 @@ TEST(SleepInhibitor, HoldsBothLocksUntilReleasedAndThenGivesThemBack) {
   qt::QtDesktopSession desktop;
   desktop.inhibitSleep(kReason.toStdString());
   ASSERT_TRUE(spinUntil([&] { return fakes.login.calls.size() == 1 && fakes.screenSaver.calls.size() == 1; }));
-  spinUntil([] { return false; }, 200);  // the replies reach the window
+  QTest::qWait(200);  // the replies reach the window
   EXPECT_EQ(fakes.login.calls[0], (QStringList{"sleep:idle", "Velmira", kReason, "block"}));
   EXPECT_EQ(fakes.screenSaver.calls[0], (QStringList{"Inhibit", "Velmira", kReason}));
   EXPECT_TRUE(fakes.login.lockHeld());
@@ -44,22 +46,6 @@ TEST(SleepInhibitor, LocksThatArriveAfterTheReleaseAreGivenBackAtOnce) {
     return fakes.login.calls.size() == 1 && !fakes.login.lockHeld() && fakes.screenSaver.calls.size() == 2;
   }));
   EXPECT_EQ(fakes.screenSaver.calls[1], (QStringList{"UnInhibit", "42"}));
-}
-
-TEST(SleepInhibitor, WithoutABusOrItsServicesNothingHappens) {
-  {
-    // Buses that are not there.
-    qt::QtDesktopSession desktop(QDBusConnection(QStringLiteral("no-system-bus")),
-                                 QDBusConnection(QStringLiteral("no-session-bus")));
-    desktop.inhibitSleep(kReason.toStdString());
-    desktop.releaseSleep();
-  }
-  // A bus without the services: the calls fail later, quietly.
-  qt::QtDesktopSession desktop;
-  desktop.inhibitSleep(kReason.toStdString());
-  spinUntil([] { return false; }, 200);
-  desktop.releaseSleep();
-  spinUntil([] { return false; }, 100);
 }
 
 TEST(SleepInhibitor, AMoveOfTheWindowHoldsTheLocksWhileItExecutes) {

@@ -199,6 +199,12 @@ class Rig {
   const std::string& line() const { return serial.bytes; }
   // Lists one port and connects to it (the line then holds "p").
   void connect(const std::string& name = "USB Serial (ttyUSB0) (COM3)");
+  // Connects and lets the board come out of its reset (2 s of virtual time).
+  Form_Principal& connectedPastReset() {
+    connect();
+    clock.advance(2000);
+    return form();
+  }
 
   Transcript transcript;
   VirtualClock clock{transcript};

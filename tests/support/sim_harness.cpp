@@ -50,16 +50,6 @@ class InProcessRail : public SimulatedRail {
 
 }  // namespace
 
-bool pollUntil(const std::function<bool()>& done, int timeoutMs) {
-  platform::SteadyClock clock;
-  const int64_t deadline = clock.nowMs() + timeoutMs;
-  for (;;) {
-    if (done()) return true;
-    if (clock.nowMs() >= deadline) return false;
-    clock.sleepMs(2);
-  }
-}
-
 ChildRail::ChildRail(sim::Options options, const std::string& dir, const std::string& exe) {
   options.portsDir = dir;
   if (options.name.empty()) options.name = "velmira-sim-child";

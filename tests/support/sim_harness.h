@@ -19,6 +19,7 @@
 #include "platform/posix_serial_port.h"
 #include "platform/steady_clock.h"
 #include "sim/rail.h"
+#include "tests/support/poll.h"
 #include "tests/support/fake_platform.h"
 
 namespace velmira::test {
@@ -35,9 +36,6 @@ class PortsDir {
   std::string root_, path_;
 };
 
-// Real-time polling of a file, a process or a rail, through the platform
-// clock: true once `done` holds, false after `timeoutMs`.
-bool pollUntil(const std::function<bool()>& done, int timeoutMs);
 
 enum class SimMode { InProcess, ChildProcess };
 const char* simModeName(SimMode mode);

@@ -10,10 +10,10 @@
 
 #include <fstream>
 #include <functional>
-#include <thread>
 
 #include "notes/f_notas.h"
 #include "tests/support/fake_platform.h"
+#include "tests/support/poll.h"
 
 namespace velmira {
 namespace {
@@ -23,11 +23,9 @@ namespace {
 bool passesWithin(int limitMs, const std::function<bool()>& check) {
   pid_t pid = fork();
   if (pid == 0) _exit(check() ? 0 : 1);
-  for (int waited = 0; waited < limitMs; waited += 10) {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  int status = 0;
+  if (test::pollUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, limitMs))
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
   kill(pid, SIGKILL);
   waitpid(pid, nullptr, 0);
   return false;

@@ -28,8 +28,7 @@ class MotionRig : public ::testing::Test {
   // Connects, lets the board come out of its reset, and starts the
   // transcript afresh (the line keeps the connect's "p").
   void conectar() {
-    rig.connect();
-    rig.clock.advance(2000);
+    rig.connectedPastReset();
     rig.transcript.entries.clear();
   }
 

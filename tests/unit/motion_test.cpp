@@ -128,9 +128,7 @@ TEST_F(Mover, AStopClickedDuringAWaitActsAtTheNextEventPassBeforeTheNextStep) {
   for (Case c : {Case{"Parar", &Form_Principal::Parar}, Case{"AbortarP", &Form_Principal::AbortarP}}) {
     SCOPED_TRACE(c.boton);
     Rig r;
-    Form_Principal& g = r.form();
-    r.connect();
-    r.clock.advance(2000);
+    Form_Principal& g = r.connectedPastReset();
     g.hscVelocidad.setValue(100);
     g.Text9.setText("5");
     // Clicked in the middle of the second step's wait.
@@ -239,9 +237,7 @@ TEST_F(Mover, AMoveOrRunClickedDuringAMoveOrRunIsRefused) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.exterior) + " / " + c.interior);
     Rig r;
-    Form_Principal& g = r.form();
-    r.connect();
-    r.clock.advance(2000);
+    Form_Principal& g = r.connectedPastReset();
     g.Text9.setText("4");
     g.Text3.setText("4");
     g.Text4.setText("1");
@@ -395,9 +391,7 @@ TEST(Direccion, EachBoxOfAPairKeepsItsPartnerOpposite) {
 
 TEST(Direccion, ThePairsAreIndependentAndTheMoveReadsOnlyItsOwn) {
   Rig r;
-  Form_Principal& g = r.form();
-  r.connect();
-  r.clock.advance(2000);
+  Form_Principal& g = r.connectedPastReset();
   g.CheckM1.click();  // the stack run goes backwards
   EXPECT_EQ(g.CheckP3.value(), 0);
   EXPECT_EQ(g.CheckP4.value(), 1);

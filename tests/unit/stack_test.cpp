@@ -126,9 +126,7 @@ TEST_F(Procesar, AKeyShotThatCannotBeTakenStopsTheRunWithoutCountingAPhoto) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.mensaje);
     Rig r;
-    Form_Principal& g = r.form();
-    r.connect();
-    r.clock.advance(2000);
+    Form_Principal& g = r.connectedPastReset();
     r.keys.unavailable = c.motivo;
     g.Disparo.setListIndex(0);
     g.Combo1.setListIndex(c.indice);
@@ -197,9 +195,7 @@ TEST_F(Procesar, TheDesktopFollowsTheRunFromItsPlanToHowItEnded) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Rig r;
-    Form_Principal& g = r.form();
-    r.connect();
-    r.clock.advance(2000);
+    Form_Principal& g = r.connectedPastReset();
     g.Disparo.setListIndex(1);
     g.CheckEsp.click();  // one actuation a photo
     g.hscVelocidad.setValue(300);
@@ -332,9 +328,7 @@ TEST_F(Procesar, ThePausesAreWholeSecondsOfTheLeadingNumber) {
 TEST_F(Procesar, AStopDuringAMoveEndsTheFrameAndSkipsTheRest) {
   for (Button Form_Principal::*b : {&Form_Principal::AbortarP, &Form_Principal::Parar}) {
     Rig r;
-    Form_Principal& g = r.form();
-    r.connect();
-    r.clock.advance(2000);
+    Form_Principal& g = r.connectedPastReset();
     g.Disparo.setListIndex(1);
     g.CheckEsp.click();
     g.Text4.setText("3");
@@ -403,9 +397,7 @@ TEST_F(Procesar, RunTimeErrorsEndTheRunWithTheErrorBoxAndThePortLeftOpen) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.que);
     Rig r;
-    Form_Principal& g = r.form();
-    r.connect();
-    r.clock.advance(2000);
+    Form_Principal& g = r.connectedPastReset();
     g.Disparo.setListIndex(1);
     g.CheckEsp.click();
     g.Disparo.setListIndex(0);

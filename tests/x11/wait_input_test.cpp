@@ -13,10 +13,7 @@
 #include <string>
 #include <thread>
 
-#include "qt/handler_call.h"
-#include "qt/main_view.h"
-#include "qt/qt_platform.h"
-#include "tests/support/sim_harness.h"
+#include "tests/support/real_window_rig.h"
 
 // Xlib's macros (KeyPress, None, Bool ...) come last.
 #include <X11/Xatom.h>
@@ -27,55 +24,29 @@
 namespace velmira {
 namespace {
 
-// The window connected to a simulated rail, on the real clock and the real
-// event passes; message boxes and the end of the process are the fakes'.
-struct XWindowRig {
-  XWindowRig() {
-    qt::resetProgramEnded();
-    sim::Options o;
-    o.portsDir = ports.path();
-    o.name = "velmira-sim-x11";
-    o.restPhase = 'd';
-    rail.start(o);
-    form.start();
-    view.show();
+// The window connected to a simulated rail, exposed on the X display.
+struct XWindowRig : test::RealWindowRig<> {
+  XWindowRig() : RealWindowRig("velmira-sim-x11") {
+    EXPECT_TRUE(connected());
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&view));
-    for (int i = 0; i < form.ComboBoxCOM.listCount(); ++i)
-      if (form.ComboBoxCOM.items()[static_cast<size_t>(i)].text.find(o.name) != std::string::npos)
-        form.ComboBoxCOM.setListIndex(i);
-    form.Command_CONECTAR.click();
-    EXPECT_EQ(form.Command_CONECTAR.caption(), "DESCONECTAR");
-    clock.sleepMs(1600);  // past the board's reset wait
-    events.doEvents();
   }
-  ~XWindowRig() { qt::resetProgramEnded(); }
-
-  // The bytes since `from`, once nothing more arrives for a while.
+  // The bytes since `from` once the handler has returned: everything it
+  // sent is in the terminal by then, so a byte written after it (or the
+  // port's close) marks the end of what the rail has to read.
   std::string lineSince(size_t from) {
-    size_t seen = 0;
-    do {
-      seen = rail.bytes().size();
-      std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    } while (rail.bytes().size() != seen);
+    if (serial.isOpen()) {
+      serial.write("z");
+      EXPECT_TRUE(test::pollUntil([&] { return rail.bytes().find('z', from) != std::string::npos; }, 5000));
+      return rail.bytes().substr(from, rail.bytes().find('z', from) - from);
+    }
+    EXPECT_TRUE(test::pollUntil([&] { return rail.allEvents().back().kind == sim::Kind::PortClose; }, 5000))
+        << "the port was closed";
     return rail.bytes().substr(from);
   }
   QPoint centreOf(const std::string& control) {
     QWidget* w = view.widgetFor(control);
     return w->mapToGlobal(w->rect().center());
   }
-
-  test::PortsDir ports;
-  sim::Rail rail;
-  test::Rig base;
-  link::PortRegistry registry;
-  link::PortEnumerator enumerator{registry, nullptr, ports.path()};
-  platform::PosixSerialPort serial{registry};
-  qt::QtClock clock;
-  qt::QtEventPump events;
-  platform::Platform platform{serial,        enumerator, base.keys,     clock,         events,
-                              base.messages, base.files, base.pictures, base.instance, base.process};
-  Form_Principal form{platform};
-  qt::MainView view{form};
 };
 
 enum class Input { Click, SpaceKey, CloseBox };
@@ -166,7 +137,9 @@ TEST_P(WaitInput, IsHandledAtTheFirstEventPassAfterTheWait) {
     qt::runHandler(&f, [&] { (c.move ? f.Mover : f.B_Procesar).click(); });
   }
   EXPECT_EQ(r.lineSince(from), c.line);
-  if (c.input == Input::CloseBox) EXPECT_EQ(r.base.process.ended, 1);
+  if (c.input == Input::CloseBox) {
+    EXPECT_EQ(r.base.process.ended, 1);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
