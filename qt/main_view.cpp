@@ -122,9 +122,9 @@ void MainView::refreshSoon(Synced* s) {
   }
   if (std::find(pending_.begin(), pending_.end(), s) == pending_.end()) pending_.push_back(s);
   if (refreshTimer_.isActive()) return;
-  // At least a millisecond later: the timer then fires, and the window
-  // repaints, inside the wait that follows a step rather than in its event
-  // pass, so the repaint takes nothing from the step rate.
+  // At least a millisecond later: the timer fires at the next slice of a
+  // wait or event pass, and the repaint it asks for then happens at the
+  // start of the following wait, where it takes nothing from the step rate.
   const qint64 since = lastRefresh_.isValid() ? lastRefresh_.elapsed() : kFrameMs;
   refreshTimer_.start(static_cast<int>(std::max<qint64>(1, kFrameMs - since)));
 }

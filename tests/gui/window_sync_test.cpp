@@ -320,6 +320,20 @@ TEST(WindowSync, TheCloseBoxEndsTheProgramAndSwitchesTheMotorOff) {
   EXPECT_EQ(r.rig.process.ended, 1);
 }
 
+TEST(WindowSync, AMoveShowsItsPositionAtTheScreensPaceAndTheLastOneWhenItEnds) {
+  WindowRig r(/*qtEvents=*/true);
+  r.start();
+  r.connect();
+  r.rig.clock.advance(2000);
+  auto* position = r.w<QLineEdit>("Text2");
+  int shown = 0;
+  QObject::connect(position, &QLineEdit::textChanged, [&] { ++shown; });
+  r.form().Text9.setText("500");
+  r.form().Mover.click();  // on the virtual clock: over in a few milliseconds of real time
+  EXPECT_EQ(position->text(), "500") << "the last position, as soon as the move ended";
+  EXPECT_LT(shown, 50) << "not once per step";
+}
+
 TEST(WindowSync, ExitClickedDuringAMoveEndsItWithoutTheMovesOwnStop) {
   WindowRig r(/*qtEvents=*/true);
   r.start();
