@@ -23,8 +23,8 @@
 #include <string>
 #include <vector>
 
-#include "app/controls.h"
-#include "app/variant.h"
+#include "base/controls.h"
+#include "base/variant.h"
 #include "platform/platform.h"
 
 namespace velmira {

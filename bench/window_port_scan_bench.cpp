@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "link/port_enumerator.h"
-#include "link/port_registry.h"
+#include "platform/port_enumerator.h"
+#include "platform/port_registry.h"
 #include "platform/posix_serial_port.h"
 #include "qt/main_view.h"
 #include "tests/support/fake_platform.h"
@@ -33,8 +33,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < count; ++i)
       std::filesystem::create_symlink(name, ports.path() + "/carril-" + std::to_string(i));
     test::Rig base;
-    link::PortRegistry registry;
-    link::PortEnumerator enumerator{registry, nullptr, ports.path()};
+    platform::PortRegistry registry;
+    platform::PortEnumerator enumerator{registry, nullptr, ports.path()};
     platform::PosixSerialPort serial{registry};
     platform::Platform p{serial,        enumerator, base.keys,     base.clock,    base.events,
                          base.messages, base.files, base.pictures, base.instance, base.process};

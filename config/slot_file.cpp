@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "app/cp1252.h"
-#include "app/numbers.h"
+#include "base/cp1252.h"
+#include "base/numbers.h"
 
 namespace velmira::config {
 namespace {

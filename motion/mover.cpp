@@ -1,6 +1,6 @@
 // The positioning move of the "Mover" button.
 #include "app/form_principal.h"
-#include "app/numbers.h"
+#include "base/numbers.h"
 #include "motion/motion.h"
 
 namespace velmira {

@@ -1,6 +1,6 @@
 // The speed scroll bar and the two pairs of direction boxes.
 #include "app/form_principal.h"
-#include "app/numbers.h"
+#include "base/numbers.h"
 
 namespace velmira {
 namespace {

@@ -1,7 +1,7 @@
 // The one motor step shared by the positioning move and the stack run, and
 // the small helpers both of them use.
 #include "app/form_principal.h"
-#include "app/numbers.h"
+#include "base/numbers.h"
 #include "motion/motion.h"
 
 namespace velmira {

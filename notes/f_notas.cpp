@@ -1,6 +1,6 @@
 #include "notes/f_notas.h"
 
-#include "app/cp1252.h"
+#include "base/cp1252.h"
 
 namespace velmira {
 

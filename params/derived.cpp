@@ -3,7 +3,7 @@
 #include <cfloat>
 #include <cmath>
 
-#include "app/numbers.h"
+#include "base/numbers.h"
 
 namespace velmira::params {
 namespace {

@@ -7,7 +7,7 @@
 // derived values on Enter; the position field admits one leading minus.
 // Text that reaches a field otherwise (pasted, set by the program, loaded
 // from a slot) is not screened.
-#include "app/cp1252.h"
+#include "base/cp1252.h"
 #include "app/form_principal.h"
 #include "params/derived.h"
 

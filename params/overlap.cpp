@@ -2,7 +2,7 @@
 // now, and recomputes the steps per frame, the total travel and the
 // recommendation from the shortened value.
 #include "app/form_principal.h"
-#include "app/numbers.h"
+#include "base/numbers.h"
 #include "params/derived.h"
 
 namespace velmira {

@@ -14,7 +14,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "link/port_enumerator.h"
+#include "platform/port_enumerator.h"
 #include "platform/steady_clock.h"
 
 namespace velmira::platform {
@@ -51,9 +51,9 @@ std::string failureDetail(int err) {
   }
 }
 
-PosixSerialPort::PosixSerialPort(link::PortRegistry& registry)
+PosixSerialPort::PosixSerialPort(PortRegistry& registry)
     : resolver_([&registry](int16_t number) -> std::optional<std::string> {
-        std::optional<link::DeviceInfo> d = registry.deviceFor(number);
+        std::optional<DeviceInfo> d = registry.deviceFor(number);
         if (!d) return std::nullopt;
         return d->path;
       }) {}
@@ -85,7 +85,7 @@ void PosixSerialPort::open() {
   if (lstat(path->c_str(), &checked) == 0 && S_ISLNK(checked.st_mode)) {
     char resolved[PATH_MAX];
     if (!realpath(path->c_str(), resolved)) fail(errno, "No se puede abrir el puerto");
-    if (!link::isSafeVirtualTarget(resolved) || stat(resolved, &checked) != 0)
+    if (!isSafeVirtualTarget(resolved) || stat(resolved, &checked) != 0)
       throw Failure("El puerto virtual no lleva a un puerto serie",
                     "El enlace " + *path + " ya no apunta a un terminal suyo ni a un puerto serie del sistema.");
     device = resolved;

@@ -18,7 +18,7 @@
 #include <optional>
 #include <string>
 
-#include "link/port_registry.h"
+#include "platform/port_registry.h"
 #include "platform/platform.h"
 
 namespace velmira::platform {
@@ -31,7 +31,7 @@ class PosixSerialPort : public SerialPort {
   // Finds the device of a port number.
   using Resolver = std::function<std::optional<std::string>(int16_t)>;
   explicit PosixSerialPort(Resolver resolver) : resolver_(std::move(resolver)) {}
-  explicit PosixSerialPort(link::PortRegistry& registry);
+  explicit PosixSerialPort(PortRegistry& registry);
   ~PosixSerialPort() override;
 
   void setPortNumber(int16_t number) override;

@@ -13,7 +13,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "app/controls.h"
+#include "base/controls.h"
 
 namespace velmira {
 class Form_Principal;

@@ -4,7 +4,7 @@
 #include <QKeyEvent>
 #include <QValidator>
 
-#include "app/cp1252.h"
+#include "base/cp1252.h"
 #include "app/form_principal.h"
 #include "qt/handler_call.h"
 #include "qt/look.h"

@@ -8,7 +8,7 @@
 #include <QString>
 #include <string>
 
-#include "app/controls.h"
+#include "base/controls.h"
 
 namespace velmira::qt {
 

@@ -3,8 +3,8 @@
 // listed port opens that port.
 #pragma once
 
-#include "link/port_enumerator.h"
-#include "link/port_registry.h"
+#include "platform/port_enumerator.h"
+#include "platform/port_registry.h"
 #include "platform/posix_files.h"
 #include "platform/posix_serial_port.h"
 #include "qt/desktop_session.h"
@@ -20,8 +20,8 @@ struct RealPlatform {
   RealPlatform(const RealPlatform&) = delete;
   RealPlatform& operator=(const RealPlatform&) = delete;
 
-  link::PortRegistry registry;
-  link::PortEnumerator devices{registry, &systemSerialPorts};
+  platform::PortRegistry registry;
+  platform::PortEnumerator devices{registry, &systemSerialPorts};
   platform::PosixSerialPort serial{registry};
   SessionKeySynth keys;
   QtClock clock;

@@ -9,10 +9,10 @@ std::string hex4(quint16 id) { return QStringLiteral("%1").arg(id, 4, 16, QLatin
 
 }  // namespace
 
-std::vector<link::DeviceInfo> systemSerialPorts() {
-  std::vector<link::DeviceInfo> ports;
+std::vector<platform::DeviceInfo> systemSerialPorts() {
+  std::vector<platform::DeviceInfo> ports;
   for (const QSerialPortInfo& p : QSerialPortInfo::availablePorts()) {
-    link::DeviceInfo d;
+    platform::DeviceInfo d;
     d.path = p.systemLocation().toStdString();
     d.systemName = p.portName().toStdString();
     d.description = p.description().toStdString();

@@ -4,10 +4,10 @@
 
 #include <vector>
 
-#include "link/port_registry.h"
+#include "platform/port_registry.h"
 
 namespace velmira::qt {
 
-std::vector<link::DeviceInfo> systemSerialPorts();
+std::vector<platform::DeviceInfo> systemSerialPorts();
 
 }  // namespace velmira::qt

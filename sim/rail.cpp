@@ -16,7 +16,7 @@
 #include <ctime>
 #include <stdexcept>
 
-#include "link/port_enumerator.h"
+#include "platform/port_enumerator.h"
 #include "platform/steady_clock.h"
 #include "sim/virtual_port.h"
 
@@ -47,7 +47,7 @@ Rail::~Rail() { stop(); }
 
 void Rail::start(const Options& options) {
   if (reader_.joinable() || port_) throw std::runtime_error("El carril ya está en marcha");
-  const std::string dir = options.portsDir.empty() ? link::virtualPortsDir() : options.portsDir;
+  const std::string dir = options.portsDir.empty() ? platform::virtualPortsDir() : options.portsDir;
   const std::string name = options.name.empty() ? defaultLinkName(++railsStarted) : options.name;
   try {
     resetState(options);

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "app/form_principal.h"
-#include "app/numbers.h"
+#include "base/numbers.h"
 #include "motion/motion.h"
 #include "stack/shutter.h"
 

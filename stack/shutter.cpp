@@ -3,7 +3,7 @@
 
 #include <iterator>
 
-#include "app/numbers.h"
+#include "base/numbers.h"
 #include "motion/motion.h"
 
 namespace velmira {

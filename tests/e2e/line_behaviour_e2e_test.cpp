@@ -26,8 +26,8 @@ class LineE2E : public ::testing::TestWithParam<SimMode> {
     serial.setSettings("9600,N,8,1");
   }
   PortsDir ports;
-  link::PortRegistry registry;
-  link::PortEnumerator enumerator{registry, nullptr, ports.path()};
+  platform::PortRegistry registry;
+  platform::PortEnumerator enumerator{registry, nullptr, ports.path()};
   platform::PosixSerialPort serial{registry};
   platform::SteadyClock clock;
 };
@@ -182,15 +182,15 @@ INSTANTIATE_TEST_SUITE_P(Modes, LineE2E, ::testing::Values(SimMode::InProcess, S
 
 TEST(PortRegistryE2E, AUsbAdapterWithASerialNumberKeepsItsNumberOnAnotherPath) {
   PortsDir ports;
-  link::PortRegistry registry;
-  std::vector<link::DeviceInfo> present;
-  link::PortEnumerator enumerator{registry, [&] { return present; }, ports.path()};
-  const link::DeviceInfo uno{"/dev/ttyACM0", "ttyACM0", "Arduino Uno", "Arduino (www.arduino.cc)", "2341", "0043", "7563"};
-  link::DeviceInfo unoMoved = uno;
+  platform::PortRegistry registry;
+  std::vector<platform::DeviceInfo> present;
+  platform::PortEnumerator enumerator{registry, [&] { return present; }, ports.path()};
+  const platform::DeviceInfo uno{"/dev/ttyACM0", "ttyACM0", "Arduino Uno", "Arduino (www.arduino.cc)", "2341", "0043", "7563"};
+  platform::DeviceInfo unoMoved = uno;
   unoMoved.path = "/dev/ttyACM1";
   unoMoved.systemName = "ttyACM1";
-  const link::DeviceInfo other{"/dev/ttyUSB0", "ttyUSB0", "USB Serial", "", "1a86", "7523", ""};
-  const std::vector<std::pair<std::vector<link::DeviceInfo>, std::vector<std::string>>> plugs = {
+  const platform::DeviceInfo other{"/dev/ttyUSB0", "ttyUSB0", "USB Serial", "", "1a86", "7523", ""};
+  const std::vector<std::pair<std::vector<platform::DeviceInfo>, std::vector<std::string>>> plugs = {
       {{uno}, {"Arduino (www.arduino.cc) Arduino Uno (ttyACM0) (COM1)"}},
       {{}, {}},
       {{other}, {"USB Serial (ttyUSB0) (COM2)"}},

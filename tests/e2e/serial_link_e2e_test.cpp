@@ -28,8 +28,8 @@ class SerialLinkE2E : public ::testing::TestWithParam<SimMode> {
   }
 
   PortsDir ports;
-  link::PortRegistry registry;
-  link::PortEnumerator enumerator{registry, nullptr, ports.path()};
+  platform::PortRegistry registry;
+  platform::PortEnumerator enumerator{registry, nullptr, ports.path()};
   platform::PosixSerialPort serial{registry};
 };
 
@@ -114,8 +114,8 @@ TEST(SerialLinkTimingE2E, EachLetterIsOnTheLineBeforeTheWaitThatFollowsIt) {
   sim::Options o;
   o.portsDir = ports.path();
   rail.start(o);
-  link::PortRegistry registry;
-  link::PortEnumerator enumerator{registry, nullptr, ports.path()};
+  platform::PortRegistry registry;
+  platform::PortEnumerator enumerator{registry, nullptr, ports.path()};
   ASSERT_EQ(enumerator.displayNames().size(), 1u);
   platform::PosixSerialPort serial{registry};
   serial.setPortNumber(1);

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/cp1252.h"
-#include "app/numbers.h"
+#include "base/cp1252.h"
+#include "base/numbers.h"
 #include "config/slot_file.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <string>
 
-#include "link/port_enumerator.h"
-#include "link/port_registry.h"
+#include "platform/port_enumerator.h"
+#include "platform/port_registry.h"
 #include "platform/posix_files.h"
 #include "platform/posix_serial_port.h"
 #include "qt/ending.h"
@@ -43,8 +43,8 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   const std::string mode = argv[2];
-  link::PortRegistry registry;
-  link::PortEnumerator enumerator{registry, nullptr, argv[1]};
+  platform::PortRegistry registry;
+  platform::PortEnumerator enumerator{registry, nullptr, argv[1]};
   platform::PosixSerialPort serial{registry};
   NoKeys keys;
   qt::QtClock clock;

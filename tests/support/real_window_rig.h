@@ -43,8 +43,8 @@ struct RealWindowRig {
   PortsDir ports;
   sim::Rail rail;
   Rig base;
-  link::PortRegistry registry;
-  link::PortEnumerator enumerator{registry, nullptr, ports.path()};
+  platform::PortRegistry registry;
+  platform::PortEnumerator enumerator{registry, nullptr, ports.path()};
   platform::PosixSerialPort serial{registry};
   Clock clock;
   Pump events;

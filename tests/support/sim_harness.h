@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "app/form_principal.h"
-#include "link/port_enumerator.h"
-#include "link/port_registry.h"
+#include "platform/port_enumerator.h"
+#include "platform/port_registry.h"
 #include "platform/posix_serial_port.h"
 #include "platform/steady_clock.h"
 #include "sim/rail.h"
@@ -126,8 +126,8 @@ class LinkRig {
   std::vector<std::string> boxes() const { return base.messages.texts(); }
 
   Rig base;  // the fakes, the temporary program directory
-  link::PortRegistry registry;
-  link::PortEnumerator enumerator;
+  platform::PortRegistry registry;
+  platform::PortEnumerator enumerator;
   platform::PosixSerialPort serial{registry};
   platform::SteadyClock steady;
   platform::Platform platform;

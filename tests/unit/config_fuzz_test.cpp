@@ -8,7 +8,7 @@
 #include <random>
 #include <string>
 
-#include "app/numbers.h"
+#include "base/numbers.h"
 #include "config/slot_file.h"
 #include "tests/support/fake_platform.h"
 

@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "link/port_enumerator.h"
-#include "link/port_registry.h"
+#include "platform/port_enumerator.h"
+#include "platform/port_registry.h"
 
-namespace velmira::link {
+namespace velmira::platform {
 namespace {
 
 namespace fs = std::filesystem;
@@ -115,4 +115,4 @@ TEST_F(VirtualPorts, TheEnumerationNamesThemWithANumber) {
 }
 
 }  // namespace
-}  // namespace velmira::link
+}  // namespace velmira::platform

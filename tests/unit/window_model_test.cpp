@@ -1,7 +1,7 @@
 // The main window as it is created, before the load handler runs.
 #include <gtest/gtest.h>
 
-#include "app/cp1252.h"
+#include "base/cp1252.h"
 #include "tests/support/fake_platform.h"
 
 namespace velmira {

@@ -8,7 +8,7 @@
 #include <string>
 #include <variant>
 
-#include "app/numbers.h"
+#include "base/numbers.h"
 
 namespace velmira {
 

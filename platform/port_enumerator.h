@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "link/port_registry.h"
+#include "platform/port_registry.h"
 #include "platform/platform.h"
 
-namespace velmira::link {
+namespace velmira::platform {
 
 // $XDG_RUNTIME_DIR/velmira/ports, or /tmp/velmira-<uid>/ports.
 std::string virtualPortsDir();
@@ -25,7 +25,7 @@ std::vector<DeviceInfo> scanVirtualPorts(const std::string& dir);
 // terminal owned by this user or a system serial device.
 bool isSafeVirtualTarget(const std::string& path);
 
-class PortEnumerator : public platform::DeviceEnumerator {
+class PortEnumerator : public DeviceEnumerator {
  public:
   using Source = std::function<std::vector<DeviceInfo>()>;
   PortEnumerator(PortRegistry& registry, Source systemPorts, std::string virtualDir = virtualPortsDir())
@@ -38,4 +38,4 @@ class PortEnumerator : public platform::DeviceEnumerator {
   std::string virtualDir_;
 };
 
-}  // namespace velmira::link
+}  // namespace velmira::platform

@@ -1,4 +1,4 @@
-#include "link/port_enumerator.h"
+#include "platform/port_enumerator.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <regex>
 
-namespace velmira::link {
+namespace velmira::platform {
 
 std::string virtualPortsDir() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -74,4 +74,4 @@ std::vector<std::string> PortEnumerator::displayNames() {
   return names;
 }
 
-}  // namespace velmira::link
+}  // namespace velmira::platform

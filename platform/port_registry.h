@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace velmira::link {
+namespace velmira::platform {
 
 struct DeviceInfo {
   std::string path;          // /dev/ttyACM0, or the link of a virtual port
@@ -42,4 +42,4 @@ class PortRegistry {
   int16_t next_ = 1;
 };
 
-}  // namespace velmira::link
+}  // namespace velmira::platform

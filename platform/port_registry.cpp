@@ -1,6 +1,6 @@
-#include "link/port_registry.h"
+#include "platform/port_registry.h"
 
-namespace velmira::link {
+namespace velmira::platform {
 
 std::string PortRegistry::keyOf(const DeviceInfo& d) {
   if (!d.serialNumber.empty()) return "usb:" + d.vendorId + ":" + d.productId + ":" + d.serialNumber;
@@ -39,4 +39,4 @@ std::string PortRegistry::displayName(const DeviceInfo& d, int16_t number) {
   return name;
 }
 
-}  // namespace velmira::link
+}  // namespace velmira::platform

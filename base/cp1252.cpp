@@ -1,4 +1,4 @@
-#include "app/cp1252.h"
+#include "base/cp1252.h"
 
 #include <cstdint>
 
