@@ -305,12 +305,23 @@ void Form_Principal::MsgBoxError(const std::string& detail) {
   platform_.messages.show({"Error!", platform_.process.exeName(), platform::Icon::Critical, detail});
 }
 
-void Form_Principal::DoEvents() { platform_.events.doEvents(); }
+void Form_Principal::DoEvents() {
+  platform_.events.doEvents();
+  // A handler of this pass ended the program: this one goes no further.
+  if (programEnded_) throw ProgramEnded{};
+}
 
 void Form_Principal::Esperar(double ms) {
   std::optional<int32_t> whole = toInt32(ms);
   if (!whole) throw platform::Failure("Desbordamiento");
   platform_.clock.sleepMs(*whole);
+  if (programEnded_) throw ProgramEnded{};
+}
+
+void Form_Principal::noteProgramEnded() {
+  if (programEnded_) return;
+  programEnded_ = true;
+  if (onProgramEnded) onProgramEnded();
 }
 
 std::string Form_Principal::rutaPrograma(const std::string& name) {

@@ -242,6 +242,15 @@ class Form_Principal {
   // is false again).
   std::function<void()> onRunEnded;
 
+  // The program ended inside a handler and the process did not end with it
+  // (its end() throws ProgramEnded: tests, tools).  From then on no handler
+  // runs, and a handler still running underneath goes no further than its
+  // next wait or event pass.
+  bool programEnded() const { return programEnded_; }
+  // Marks the end; calls onProgramEnded the first time.
+  void noteProgramEnded();
+  std::function<void()> onProgramEnded;
+
   // Every control (for views and tests), in creation order.
   const std::vector<Control*>& controls() const { return controls_; }
   Control* control(const std::string& name) const;
@@ -262,6 +271,7 @@ class Form_Principal {
   std::vector<Control*> tabOrder_;
   Control* focused_ = nullptr;
   bool tabQueued_ = false;
+  bool programEnded_ = false;
   std::unique_ptr<F_Notas> notas_;
 };
 

@@ -59,6 +59,13 @@ void Esperar_Reinicio_Placa(Form_Principal& f);
 // One command of a move or run: the board's reset wait, then the write.
 void Enviar_Orden(Form_Principal& f, const std::string& command);
 
+// Stops the move or run that executes: the stop flag, "p" to a connected
+// controller, the motor indicator red.  From a stop button (`desdeLaMarcha`
+// false) the "p" goes out at once and a failed write is shown as the link's
+// failure; from inside a run it waits out the board's reset like the run's
+// other commands, and a failed write is the run's to handle.
+void Detener(Form_Principal& f, bool desdeLaMarcha);
+
 // The successor of `fase` in the phase order, backwards when `atras`.
 std::string Siguiente_Fase(const std::string& fase, bool atras);
 

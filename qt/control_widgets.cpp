@@ -26,7 +26,7 @@ CaptionButton::CaptionButton(Button& model, Form_Principal* form, QWidget* paren
     : QPushButton(parent), model_(model) {
   // Enter on a focused button clicks it, as Space does.
   setAutoDefault(true);
-  connect(this, &QPushButton::clicked, this, [this, form] { runHandler(form, [this] { model_.click(); }); });
+  connect(this, &QPushButton::clicked, this, [this, form] { runHandler(*form, [this] { model_.click(); }); });
   refresh();
 }
 
@@ -105,7 +105,7 @@ void ModelCheckBox::refresh() {
 }
 
 void ModelCheckBox::nextCheckState() {
-  runHandler(form_, [this] { model_.click(); });
+  runHandler(*form_, [this] { model_.click(); });
   setChecked(model_.value() == 1);
 }
 
@@ -138,7 +138,7 @@ ModelCombo::ModelCombo(ComboBox& model, Form_Principal* form, QWidget* parent)
   QObject::disconnect(lineEdit(), &QLineEdit::editingFinished, this, nullptr);
   connect(this, &QComboBox::activated, this, [this, form](int index) {
     if (refreshing_) return;
-    runHandler(form, [this, index] { model_.setListIndex(index); });
+    runHandler(*form, [this, index] { model_.setListIndex(index); });
     refresh();
   });
   connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) { pullText(text); });
@@ -186,7 +186,7 @@ ModelScrollBar::ModelScrollBar(ScrollBar& model, Form_Principal* form, QWidget* 
   setPageStep(10);
   connect(this, &QScrollBar::valueChanged, this, [this, form](int value) {
     if (refreshing_) return;
-    runHandler(form, [this, value] { model_.setValue(value); });
+    runHandler(*form, [this, value] { model_.setValue(value); });
     refresh();
   });
   refresh();

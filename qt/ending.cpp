@@ -57,9 +57,9 @@ void EndFromOutside::signalArrived() {
 }
 
 void EndFromOutside::end(int signal) {
-  if (programEnded()) return;  // the window has ended the program already
+  if (form_.programEnded()) return;  // the window has ended the program already
   process_.endSignal = signal;
-  runHandler(&form_, [this] { form_.Terminar_Programa(); });
+  runHandler(form_, [this] { form_.Terminar_Programa(); });
 }
 
 }  // namespace velmira::qt

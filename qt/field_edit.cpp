@@ -90,8 +90,8 @@ void FieldEdit::refresh() {
 int FieldEdit::screen(int code) {
   pull();
   int result = 0;
-  runHandler(&form_, [&] { result = form_.keyPress(model_, code); });
-  return programEnded() ? 0 : result;
+  runHandler(form_, [&] { result = form_.keyPress(model_, code); });
+  return form_.programEnded() ? 0 : result;
 }
 
 void FieldEdit::keyPressEvent(QKeyEvent* event) {

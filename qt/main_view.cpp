@@ -50,10 +50,10 @@ MainView::MainView(Form_Principal& form) : ModelWindow(form.plataforma().clock),
   // centres the window by it).
   const QSize outer = withEstimatedFrame(size());
   form_.initOuterSize(twips(outer.width()), twips(outer.height()));
-  setProgramEndedHook([] {
+  form_.onProgramEnded = [] {
     for (QWidget* w : QApplication::topLevelWidgets()) w->hide();
     QCoreApplication::exit(0);
-  });
+  };
   windowChanged();
 }
 
@@ -62,7 +62,7 @@ MainView::~MainView() {
   form_.onFocusRequested = nullptr;
   form_.onWindowChanged = nullptr;
   form_.onRunEnded = nullptr;
-  setProgramEndedHook(nullptr);
+  form_.onProgramEnded = nullptr;
 }
 
 void MainView::build() {
@@ -162,7 +162,7 @@ void MainView::windowChanged() {
 }
 
 void MainView::outerSizeChanged(QSize outer) {
-  runHandler(&form_, [&] { form_.setOuterSize(twips(outer.width()), twips(outer.height())); });
+  runHandler(form_, [&] { form_.setOuterSize(twips(outer.width()), twips(outer.height())); });
 }
 
 bool MainView::eventFilter(QObject* watched, QEvent* e) {
@@ -170,14 +170,14 @@ bool MainView::eventFilter(QObject* watched, QEvent* e) {
     auto it = controlOf_.find(watched);
     if (it != controlOf_.end() && form_.focused() != it->second) {
       Control* c = it->second;
-      runHandler(&form_, [&] { form_.SetFocus(*c); });
+      runHandler(form_, [&] { form_.SetFocus(*c); });
     }
   }
   return ModelWindow::eventFilter(watched, e);
 }
 
 void MainView::unload() {
-  runHandler(&form_, [this] { form_.Form_Unload(); });
+  runHandler(form_, [this] { form_.Form_Unload(); });
 }
 
 }  // namespace velmira::qt

@@ -55,7 +55,7 @@ void NotesView::windowChanged() {
 void NotesView::outerSizeChanged(QSize outer) { notes_.initOuterSize(twips(outer.width()), twips(outer.height())); }
 
 void NotesView::unload() {
-  runHandler(form_, [this] { notes_.Form_Unload(); });
+  runHandler(*form_, [this] { notes_.Form_Unload(); });
 }
 
 }  // namespace velmira::qt

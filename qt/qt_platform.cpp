@@ -15,9 +15,7 @@
 #include <csignal>
 #include <cstdio>
 
-#include "app/form_principal.h"
 #include "platform/steady_clock.h"
-#include "qt/handler_call.h"
 #include "qt/look.h"
 
 namespace velmira::qt {
@@ -75,12 +73,6 @@ void QtClock::sleepMs(int32_t ms) {
     const int64_t left = deadline - monotonicNs();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents,
                                     static_cast<int>(std::max<int64_t>(0, left / 1'000'000)));
-    // The program ended in a handler that ran in this slice (a signal, the
-    // end of the session): the handler that waits does not go on.
-    if (programEnded()) {
-      if (--depth_ == 0) held_.clear();
-      throw ProgramEnded{};
-    }
     const int64_t now = monotonicNs();
     if (now >= deadline) break;
     const int64_t until = std::min(deadline, now + kSliceNs);
@@ -113,9 +105,6 @@ void QtEventPump::doEvents() {
   // two passes later.
   if (QAbstractEventDispatcher* d = QCoreApplication::eventDispatcher()) d->wakeUp();
   QCoreApplication::processEvents(QEventLoop::AllEvents);
-  // The program ended in a handler of this pass: the handler that let the
-  // events run does not go on.
-  if (programEnded()) throw ProgramEnded{};
 }
 
 void QtMessageBoxes::show(const platform::MessageBoxRequest& r) {

@@ -53,9 +53,7 @@ void Disparo_Espejo(Form_Principal& f, float retardoEspejoMs) {
 // The run cannot take this photo: it stops as when no key is selected.
 void Detener_Serie(Form_Principal& f, const std::string& mensaje) {
   f.MsgBox(mensaje);
-  f.Parada = 1;
-  if (f.Command_CONECTAR.caption() == "DESCONECTAR") motion::Enviar_Orden(f, "p");
-  f.LED.setFillColor(kRed);
+  motion::Detener(f, true);
 }
 
 bool Disparo_Tecla(Form_Principal& f, const std::optional<std::string>& nombre) {

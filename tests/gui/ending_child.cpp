@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
   if (mode == "mover") {
     form.hscVelocidad.setValue(5);
     form.Text9.setText("100000");
-    qt::runHandler(&form, [&] { form.Mover.click(); });
+    qt::runHandler(form, [&] { form.Mover.click(); });
   } else {
     form.Disparo.setListIndex(1);
     form.CheckEsp.click();  // one actuation a photo
@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
     form.Text3.setText("2");
     form.Text10.setText("0");
     form.Text5.setText("0");
-    qt::runHandler(&form, [&] { form.B_Procesar.click(); });
+    qt::runHandler(form, [&] { form.B_Procesar.click(); });
   }
   return 4;  // the signal never came
 }

@@ -21,11 +21,10 @@ class WindowRig {
  public:
   // With `qtEvents` the window's event passes run Qt's events (clicks made
   // during a move arrive); otherwise they run the fake's scheduled actions.
-  explicit WindowRig(bool qtEvents = false) : qtEvents_(qtEvents) { qt::resetProgramEnded(); }
+  explicit WindowRig(bool qtEvents = false) : qtEvents_(qtEvents) {}
   ~WindowRig() {
     view_.reset();
     form_.reset();
-    qt::resetProgramEnded();
   }
 
   Form_Principal& form() {

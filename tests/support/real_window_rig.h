@@ -7,7 +7,6 @@
 
 #include <string>
 
-#include "qt/handler_call.h"
 #include "qt/main_view.h"
 #include "qt/qt_platform.h"
 #include "tests/support/sim_harness.h"
@@ -20,7 +19,6 @@ struct RealWindowRig {
   // and waits out the board's reset; `beforeShow` may dress the window.
   template <class BeforeShow>
   RealWindowRig(const std::string& name, BeforeShow beforeShow) {
-    qt::resetProgramEnded();
     sim::Options o;
     o.portsDir = ports.path();
     o.name = name;
@@ -37,7 +35,6 @@ struct RealWindowRig {
     events.doEvents();
   }
   explicit RealWindowRig(const std::string& name) : RealWindowRig(name, [](Form_Principal&) {}) {}
-  ~RealWindowRig() { qt::resetProgramEnded(); }
   bool connected() const { return form.Command_CONECTAR.caption() == "DESCONECTAR"; }
 
   PortsDir ports;

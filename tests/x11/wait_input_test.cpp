@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "qt/handler_call.h"
 #include "tests/support/real_window_rig.h"
 
 // Xlib's macros (KeyPress, None, Bool ...) come last.
@@ -134,7 +135,7 @@ TEST_P(WaitInput, IsHandledAtTheFirstEventPassAfterTheWait) {
   const size_t from = r.rail.bytes().size();
   {
     LaterInput input(c.input, r.centreOf(c.target), r.view.winId(), c.afterMs);
-    qt::runHandler(&f, [&] { (c.move ? f.Mover : f.B_Procesar).click(); });
+    qt::runHandler(f, [&] { (c.move ? f.Mover : f.B_Procesar).click(); });
   }
   EXPECT_EQ(r.lineSince(from), c.line);
   if (c.input == Input::CloseBox) {
