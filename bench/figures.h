@@ -27,7 +27,7 @@ struct Bench {
     options.name = "velmira-sim-bench";
     options.restPhase = 'd';
     rail.start(options);
-    rig = std::make_unique<test::LinkRig>(ports.path(), true);
+    rig = std::make_unique<test::Rig>(test::RigOptions{.portsDir = ports.path(), .realTime = true});
     if (!rig->start()) throw std::runtime_error("the window did not start");
     rig->connect("velmira-sim-bench");
     if (rig->form().Command_CONECTAR.caption() != "DESCONECTAR") throw std::runtime_error("not connected");
@@ -37,7 +37,7 @@ struct Bench {
 
   test::PortsDir ports;
   sim::Rail rail;
-  std::unique_ptr<test::LinkRig> rig;
+  std::unique_ptr<test::Rig> rig;
 };
 
 // The times between successive events of `kind` from `fromMs` on.

@@ -122,13 +122,13 @@ struct WindowBench : test::RealWindowRig<TimedClock, TimedPump> {
     int fase = 3;
     for (int i = 0; i < kSteps; ++i) {
       fase = (fase + 1) % 4;
-      serial.write(std::string(1, kForward[fase]));
+      form.MSComm_Puerto_Serie.write(std::string(1, kForward[fase]));
       timespec ts{0, speedMs * 1'000'000L};
       nanosleep(&ts, nullptr);
       QCoreApplication::processEvents();
     }
     const double took = platform::monotonicMs() - from;
-    serial.write("p");
+    form.MSComm_Puerto_Serie.write("p");
     rail.waitForBytes(before + kSteps + 1, 10000);
     Figures f = figures(from, took);
     f.hostPerStep -= speedMs;

@@ -10,9 +10,6 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "platform/port_enumerator.h"
-#include "platform/port_registry.h"
-#include "platform/posix_serial_port.h"
 #include "qt/main_view.h"
 #include "tests/support/fake_platform.h"
 #include "tests/support/sim_harness.h"
@@ -32,13 +29,8 @@ int main(int argc, char** argv) {
     std::filesystem::permissions(ports.path(), std::filesystem::perms::owner_all);
     for (int i = 0; i < count; ++i)
       std::filesystem::create_symlink(name, ports.path() + "/carril-" + std::to_string(i));
-    test::Rig base;
-    platform::PortRegistry registry;
-    platform::PortEnumerator enumerator{registry, nullptr, ports.path()};
-    platform::PosixSerialPort serial{registry};
-    platform::Platform p{serial,        enumerator, base.keys,     base.clock,    base.events,
-                         base.messages, base.files, base.pictures, base.instance, base.process};
-    Form_Principal form(p);
+    test::Rig rig{{.portsDir = ports.path()}};
+    Form_Principal& form = rig.form();
     qt::MainView view(form);
     const auto from = std::chrono::steady_clock::now();
     form.BuscarPuerto_Click();

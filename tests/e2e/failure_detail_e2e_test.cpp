@@ -22,10 +22,10 @@ class FailureDetailE2E : public ::testing::Test {
     o.name = kRail;
     rail.start(o);
     ASSERT_TRUE(rig.start());
-    rig.base.messages.shown.clear();
+    rig.messages.shown.clear();
   }
   void expectFailureState(const std::string& detailPart) {
-    const auto& shown = rig.base.messages.shown;
+    const auto& shown = rig.messages.shown;
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, "Error!");
     EXPECT_EQ(shown[0].title, "velmira");
@@ -40,7 +40,7 @@ class FailureDetailE2E : public ::testing::Test {
 
   PortsDir ports;
   sim::Rail rail;
-  LinkRig rig{ports.path()};
+  Rig rig{{.portsDir = ports.path()}};
   Form_Principal& f = rig.form();
 };
 
@@ -53,7 +53,7 @@ TEST_F(FailureDetailE2E, APortHeldByAnotherProgramIsBusyAndNothingIsSent) {
   ::close(holder);
   EXPECT_EQ(rail.bytes(), "");
   // Once the other program lets go, the same click connects.
-  rig.base.messages.shown.clear();
+  rig.messages.shown.clear();
   f.Command_CONECTAR.click();
   EXPECT_EQ(f.Command_CONECTAR.caption(), "DESCONECTAR");
   EXPECT_TRUE(rail.waitForBytes(1, 5000));

@@ -79,7 +79,7 @@ TEST_P(FirmwareRailE2E, APositioningMoveOfEightStepsAndThreeBackReachesTheDriver
   o.name = kRail;
   o.avrImage = c.image;
   std::unique_ptr<SimulatedRail> rail = startRail(c.mode, o, ports.path(), VELMIRA_SIM_EXE);
-  LinkRig rig(ports.path());
+  Rig rig{{.portsDir = ports.path()}};
   Form_Principal& f = rig.form();
   ASSERT_TRUE(rig.start());
   rig.connect(kRail);
@@ -140,7 +140,7 @@ TEST(FirmwareRailTimingE2E, AStackRunOnTheRealClockHoldsDThirteenHighForASecondP
   o.resetMs = 1000;  // the board restarts on the open, as an Arduino does
   sim::Rail rail;
   rail.start(o);
-  LinkRig rig(ports.path(), true);
+  Rig rig{{.portsDir = ports.path(), .realTime = true}};
   Form_Principal& f = rig.form();
   ASSERT_TRUE(rig.start());
   f.Text10.setText("0");  // no pauses around the photos

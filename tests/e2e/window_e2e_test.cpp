@@ -16,7 +16,7 @@ class WindowE2E : public ::testing::Test {
   void SetUp() override {
     startRail();
     ASSERT_TRUE(rig.start());
-    rig.base.messages.shown.clear();  // start-up's box about the missing configuration
+    rig.messages.shown.clear();  // start-up's box about the missing configuration
     f.Text10.setText("0");  // no pauses around the photos
     f.Text5.setText("0");
   }
@@ -44,11 +44,11 @@ class WindowE2E : public ::testing::Test {
     f.Text9.setText(steps);
     f.Mover.click();
   }
-  void atPass(int pass, std::function<void()> action) { rig.base.events.atPass(pass, std::move(action)); }
+  void atPass(int pass, std::function<void()> action) { rig.events.atPass(pass, std::move(action)); }
 
   PortsDir ports;
   std::unique_ptr<sim::Rail> rail;
-  LinkRig rig{ports.path()};
+  Rig rig{{.portsDir = ports.path()}};
   Form_Principal& f = rig.form();
 };
 
@@ -160,7 +160,7 @@ TEST_F(WindowE2E, AnUnpluggedRailEndsTheMoveInErrorAndAReturningOneCanBeReconnec
   EXPECT_TRUE(rail->vanished());
   EXPECT_EQ(rail->bytes(), "pabc");
   ASSERT_EQ(rig.boxes(), std::vector<std::string>{"Error!"});
-  EXPECT_EQ(rig.base.messages.shown[0].detail, platform::failureDetail(EIO));
+  EXPECT_EQ(rig.messages.shown[0].detail, platform::failureDetail(EIO));
   EXPECT_EQ(f.Command_CONECTAR.caption(), "CONECTAR");
   EXPECT_EQ(f.LED.fillColor(), kRed);
   EXPECT_GE(leadingNumber(f.Text2.text()), 3);
@@ -180,17 +180,17 @@ TEST_F(WindowE2E, ExitWhileConnectedOrMovingSwitchesTheMotorOffAndClosesThePort)
     SCOPED_TRACE(moving ? "moving" : "connected");
     rail->stop();
     startRail();
-    LinkRig other{ports.path()};
+    Rig other{{.portsDir = ports.path()}};
     ASSERT_TRUE(other.start());
     other.connect(kRail);
     if (moving) {
-      other.base.events.atPass(3, [&] { other.form().Salir.click(); });
+      other.events.atPass(3, [&] { other.form().Salir.click(); });
       other.form().Text9.setText("100");
       EXPECT_THROW(other.form().Mover.click(), ProgramEnded);
     } else {
       EXPECT_THROW(other.form().Salir.click(), ProgramEnded);
     }
-    EXPECT_EQ(other.base.process.ended, 1);
+    EXPECT_EQ(other.process.ended, 1);
     const std::string expected = moving ? "pabcp" : "pp";
     EXPECT_EQ(line(expected.size()), expected);
     EXPECT_TRUE(portClosed());

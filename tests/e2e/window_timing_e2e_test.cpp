@@ -35,7 +35,7 @@ class WindowTimingE2E : public ::testing::Test {
   }
   PortsDir ports;
   sim::Rail rail;
-  LinkRig rig{ports.path(), true};
+  Rig rig{{.portsDir = ports.path(), .realTime = true}};
   Form_Principal& f = rig.form();
 };
 

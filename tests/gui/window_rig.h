@@ -21,16 +21,10 @@ class WindowRig {
  public:
   // With `qtEvents` the window's event passes run Qt's events (clicks made
   // during a move arrive); otherwise they run the fake's scheduled actions.
-  explicit WindowRig(bool qtEvents = false) : qtEvents_(qtEvents) {}
-  ~WindowRig() {
-    view_.reset();
-    form_.reset();
-  }
+  explicit WindowRig(bool qtEvents = false) : rig(qtEvents ? RigOptions{.events = &qtPump_} : RigOptions{}) {}
+  ~WindowRig() { view_.reset(); }
 
-  Form_Principal& form() {
-    if (!form_) form_ = std::make_unique<Form_Principal>(qtEvents_ ? withQtEvents_ : rig.platform);
-    return *form_;
-  }
+  Form_Principal& form() { return rig.form(); }
   qt::MainView& view() {
     if (!view_) view_ = std::make_unique<qt::MainView>(form());
     return *view_;
@@ -48,16 +42,7 @@ class WindowRig {
     QApplication::processEvents();
     return ok;
   }
-  // Lists one port and connects this window to it (the line then holds "p").
-  void connect(const std::string& name = "USB Serial (ttyUSB0) (COM3)") {
-    Form_Principal& f = form();
-    if (f.ComboBoxCOM.listCount() == 0) {
-      rig.devices.names = {name};
-      f.BuscarPuerto_Click();
-    }
-    f.ComboBoxCOM.setListIndex(0);
-    f.Command_CONECTAR.click();
-  }
+  void connect() { rig.connect(); }
   template <class W = QWidget>
   W* w(const std::string& name) {
     W* widget = view().widget<W>(name);
@@ -66,14 +51,13 @@ class WindowRig {
   }
   qt::NotesView& notes() { return view().notesView(); }
 
+ private:
+  qt::QtEventPump qtPump_;
+
+ public:
   Rig rig;
 
  private:
-  bool qtEvents_;
-  qt::QtEventPump qtPump_;
-  platform::Platform withQtEvents_{rig.serial,       rig.devices, rig.keys,      rig.clock,    qtPump_,
-                                   rig.messages,     rig.files,   rig.pictures,  rig.instance, rig.process};
-  std::unique_ptr<Form_Principal> form_;
   std::unique_ptr<qt::MainView> view_;
 };
 

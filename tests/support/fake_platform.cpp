@@ -110,13 +110,37 @@ bool FakePictures::canLoad(const std::string& path) {
          static_cast<unsigned char>(head[1]) == 0xD8 && static_cast<unsigned char>(head[2]) == 0xFF;
 }
 
-Rig::Rig() {
+namespace {
+
+std::unique_ptr<Rig::Link> linkFor(const RigOptions& o) {
+  return o.portsDir.empty() ? nullptr : std::make_unique<Rig::Link>(o.portsDir);
+}
+
+}  // namespace
+
+Rig::Rig(RigOptions options)
+    : link(linkFor(options)),
+      platform{link ? static_cast<platform::SerialPort&>(link->serial) : serial,
+               link ? static_cast<platform::DeviceEnumerator&>(link->enumerator) : devices,
+               keys,
+               options.clock ? *options.clock : options.realTime ? static_cast<platform::Clock&>(steady) : clock,
+               options.events ? *options.events : events,
+               messages,
+               files,
+               pictures,
+               instance,
+               process,
+               &desktop},
+      options_(std::move(options)) {
   std::string tmpl = (std::filesystem::temp_directory_path() / "velmira-test-XXXXXX").string();
   dir_ = mkdtemp(tmpl.data());
   process.dir = dir_;
   oldCwd_ = std::filesystem::current_path().string();
   // The notes file is looked up in the current directory.
   std::filesystem::current_path(dir_);
+  // With a real link, a background picture: start-up then shows no box
+  // about it.
+  if (link) writeFile("MiImagen.jpg", "\xFF\xD8\xFF\xE0");
 }
 
 Rig::~Rig() {
@@ -127,7 +151,18 @@ Rig::~Rig() {
 }
 
 Form_Principal& Rig::form() {
-  if (!form_) form_ = std::make_unique<Form_Principal>(platform);
+  if (form_) return *form_;
+  form_ = std::make_unique<Form_Principal>(platform);
+  if (options_.recordShown) {
+    Form_Principal& f = *form_;
+    f.onControlChanged = [this, &f](Control& c) {
+      const int64_t t = platform.clock.nowMs();
+      if (&c == &f.Text2) transcript.add(t, "Text2=" + f.Text2.text());
+      if (&c == &f.Nfotos) transcript.add(t, "Nfotos=" + f.Nfotos.text());
+      if (&c == &f.LED)
+        transcript.add(t, f.LED.fillColor() == kGreen ? "LED verde" : f.LED.fillColor() == kRed ? "LED rojo" : "LED otro");
+    };
+  }
   return *form_;
 }
 
@@ -155,11 +190,17 @@ std::optional<std::string> Rig::readFile(const std::string& name) const {
 
 void Rig::connect(const std::string& name) {
   Form_Principal& f = form();
-  if (f.ComboBoxCOM.listCount() == 0) {
+  if (!link && f.ComboBoxCOM.listCount() == 0) {
     devices.names = {name};
     f.BuscarPuerto_Click();
   }
-  f.ComboBoxCOM.setListIndex(0);
+  int item = 0;
+  for (int i = 0; i < f.ComboBoxCOM.listCount(); ++i)
+    if (f.ComboBoxCOM.items()[static_cast<size_t>(i)].text.find(name) != std::string::npos) {
+      item = i;
+      break;
+    }
+  f.ComboBoxCOM.setListIndex(item);
   f.Command_CONECTAR.click();
 }
 

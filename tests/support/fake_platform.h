@@ -12,7 +12,11 @@
 
 #include "app/form_principal.h"
 #include "platform/platform.h"
+#include "platform/port_enumerator.h"
+#include "platform/port_registry.h"
 #include "platform/posix_files.h"
+#include "platform/posix_serial_port.h"
+#include "platform/steady_clock.h"
 
 namespace velmira::test {
 
@@ -183,21 +187,41 @@ class FakeDesktop : public platform::DesktopSession {
   const FakeSerialPort& serial_;
 };
 
-// Everything a test needs: the fakes, a temporary program directory and the
-// window, created on first use so that a test can lay files first.
+// How the window of a rig meets the machine.  By default every part is a
+// fake on the virtual clock.
+struct RigOptions {
+  // The real link: the POSIX serial port and the enumeration of this ports
+  // directory, where a simulated rail publishes its port.
+  std::string portsDir;
+  // The system's monotonic clock instead of the virtual one.
+  bool realTime = false;
+  // Another clock and event pump (the front end's own).
+  platform::Clock* clock = nullptr;
+  platform::EventPump* events = nullptr;
+  // The transcript also shows what the user sees change during a move or a
+  // run: the position, the photo count, the motor indicator.
+  bool recordShown = false;
+};
+
+// Everything a test needs: the fakes (or the real link), a temporary
+// program directory and the window, created on first use so that a test
+// can lay files first.
 class Rig {
  public:
-  Rig();
+  explicit Rig(RigOptions options = {});
   ~Rig();
+  Rig(const Rig&) = delete;
+  Rig& operator=(const Rig&) = delete;
   Form_Principal& form();
   // Runs the load handler and shows the window; false when the program ended.
   bool start();
   const std::string& dir() const { return dir_; }
   void writeFile(const std::string& name, const std::string& bytes);
   std::optional<std::string> readFile(const std::string& name) const;
-  // Bytes written to the port since the rig was made.
+  // Bytes written to the fake port since the rig was made.
   const std::string& line() const { return serial.bytes; }
-  // Lists one port and connects to it (the line then holds "p").
+  // Selects the port whose list text holds `name` and connects (the line
+  // then holds "p").  With the fake link the port is listed first.
   void connect(const std::string& name = "USB Serial (ttyUSB0) (COM3)");
   // Connects and lets the board come out of its reset (2 s of virtual time).
   Form_Principal& connectedPastReset() {
@@ -205,6 +229,7 @@ class Rig {
     clock.advance(2000);
     return form();
   }
+  std::vector<std::string> boxes() const { return messages.texts(); }
 
   Transcript transcript;
   VirtualClock clock{transcript};
@@ -218,10 +243,19 @@ class Rig {
   FakeInstance instance;
   FakeProcess process;
   FakeDesktop desktop{serial};
-  platform::Platform platform{serial,   devices,  keys,     clock,   events, messages,
-                              files,    pictures, instance, process, &desktop};
+  platform::SteadyClock steady;
+  // The real link, with RigOptions::portsDir.
+  struct Link {
+    explicit Link(const std::string& portsDir) : enumerator(registry, nullptr, portsDir) {}
+    platform::PortRegistry registry;
+    platform::PortEnumerator enumerator;
+    platform::PosixSerialPort serial{registry};
+  };
+  std::unique_ptr<Link> link;
+  platform::Platform platform;
 
  private:
+  RigOptions options_;
   std::string dir_;
   std::string oldCwd_;
   std::unique_ptr<Form_Principal> form_;

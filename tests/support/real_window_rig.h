@@ -39,15 +39,10 @@ struct RealWindowRig {
 
   PortsDir ports;
   sim::Rail rail;
-  Rig base;
-  platform::PortRegistry registry;
-  platform::PortEnumerator enumerator{registry, nullptr, ports.path()};
-  platform::PosixSerialPort serial{registry};
   Clock clock;
   Pump events;
-  platform::Platform platform{serial,        enumerator, base.keys,     clock,         events,
-                              base.messages, base.files, base.pictures, base.instance, base.process};
-  Form_Principal form{platform};
+  Rig base{{.portsDir = ports.path(), .clock = &clock, .events = &events}};
+  Form_Principal& form = base.form();
   qt::MainView view{form};
 };
 

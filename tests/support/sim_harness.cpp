@@ -231,33 +231,4 @@ std::string ChildProcess::errorPath() const {
   return std::filesystem::path(outputPath_).parent_path().string() + "/stderr";
 }
 
-LinkRig::LinkRig(const std::string& portsDir, bool realTime)
-    : enumerator(registry, nullptr, portsDir),
-      platform{serial,         enumerator,     base.keys,      realTime ? static_cast<platform::Clock&>(steady) : base.clock,
-               base.events,    base.messages,  base.files,     base.pictures,
-               base.instance,  base.process} {
-  // A background picture, so that start-up shows no box about it.
-  base.writeFile("MiImagen.jpg", "\xFF\xD8\xFF\xE0");
-  form_ = std::make_unique<Form_Principal>(platform);
-}
-
-bool LinkRig::start() {
-  try {
-    form_->start();
-    return true;
-  } catch (const ProgramEnded&) {
-    return false;
-  }
-}
-
-void LinkRig::connect(const std::string& linkName) {
-  Form_Principal& f = form();
-  for (int i = 0; i < f.ComboBoxCOM.listCount(); ++i) {
-    if (f.ComboBoxCOM.items()[static_cast<size_t>(i)].text.find(linkName) == std::string::npos) continue;
-    f.ComboBoxCOM.setListIndex(i);
-    break;
-  }
-  f.Command_CONECTAR.click();
-}
-
 }  // namespace velmira::test

@@ -111,29 +111,4 @@ class ChildRail : public SimulatedRail {
 // The arguments of velmira-sim for `options` (the log excepted).
 std::vector<std::string> simArguments(const sim::Options& options);
 
-// The real link for a full window: the port registry, the enumeration of a
-// private ports directory, the POSIX serial port and, for the rest, the
-// fakes of fake_platform.h.  With `realTime` the window waits on the
-// system's monotonic clock; otherwise on the virtual clock of the fakes.
-class LinkRig {
- public:
-  explicit LinkRig(const std::string& portsDir, bool realTime = false);
-  Form_Principal& form() { return *form_; }
-  // Runs the load handler (the start-up scan lists the private ports).
-  bool start();
-  // Selects the list item whose text contains `linkName` and connects.
-  void connect(const std::string& linkName);
-  std::vector<std::string> boxes() const { return base.messages.texts(); }
-
-  Rig base;  // the fakes, the temporary program directory
-  platform::PortRegistry registry;
-  platform::PortEnumerator enumerator;
-  platform::PosixSerialPort serial{registry};
-  platform::SteadyClock steady;
-  platform::Platform platform;
-
- private:
-  std::unique_ptr<Form_Principal> form_;
-};
-
 }  // namespace velmira::test

@@ -1,6 +1,6 @@
-// What the motion and stack tests share: a rig whose window is connected,
-// and a transcript that also shows what the user sees change (the position,
-// the photo count, the motor indicator) among the bytes and the waits.
+// What the motion and stack tests share: a window on the fakes whose
+// transcript also shows what the user sees change (the position, the photo
+// count, the motor indicator) among the bytes and the waits.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,17 +14,6 @@ namespace velmira::test {
 
 class MotionRig : public ::testing::Test {
  protected:
-  MotionRig() : f(rig.form()) {
-    f.onControlChanged = [this](Control& c) {
-      if (&c == &f.Text2) rig.transcript.add(rig.clock.nowMs(), "Text2=" + f.Text2.text());
-      if (&c == &f.Nfotos) rig.transcript.add(rig.clock.nowMs(), "Nfotos=" + f.Nfotos.text());
-      if (&c == &f.LED)
-        rig.transcript.add(rig.clock.nowMs(), f.LED.fillColor() == kGreen ? "LED verde"
-                                              : f.LED.fillColor() == kRed ? "LED rojo"
-                                                                          : "LED otro");
-    };
-  }
-
   // Connects, lets the board come out of its reset, and starts the
   // transcript afresh (the line keeps the connect's "p").
   void conectar() {
@@ -35,8 +24,8 @@ class MotionRig : public ::testing::Test {
   std::vector<std::string> todo() const { return rig.transcript.all(); }
   int64_t ahora() { return rig.clock.nowMs(); }
 
-  Rig rig;
-  Form_Principal& f;
+  Rig rig{{.recordShown = true}};
+  Form_Principal& f = rig.form();
 };
 
 // "write a", "sleep 1" for each letter of `letras` (the step order).

@@ -35,8 +35,8 @@ struct XWindowRig : test::RealWindowRig<> {
   // sent is in the terminal by then, so a byte written after it (or the
   // port's close) marks the end of what the rail has to read.
   std::string lineSince(size_t from) {
-    if (serial.isOpen()) {
-      serial.write("z");
+    if (form.MSComm_Puerto_Serie.isOpen()) {
+      form.MSComm_Puerto_Serie.write("z");
       EXPECT_TRUE(test::pollUntil([&] { return rail.bytes().find('z', from) != std::string::npos; }, 5000));
       return rail.bytes().substr(from, rail.bytes().find('z', from) - from);
     }
