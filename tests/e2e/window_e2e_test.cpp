@@ -1,7 +1,7 @@
 // The whole window against the simulated rail on a real pseudo-terminal:
 // the real port discovery and serial port, the other platform parts faked.
-// The clock is the virtual one where the test is about order; the tests
-// about timing are in window_timing_e2e_test.cpp.
+// The clock is the virtual one where the test is about order;
+// bench/window_timing_bench.cpp prints the times.
 #include <gtest/gtest.h>
 
 #include "tests/support/sim_harness.h"
@@ -65,6 +65,29 @@ TEST_F(WindowE2E, StartUpListsTheRailAndConnectingSwitchesTheMotorOffFirst) {
   EXPECT_TRUE(rail->hostOpen());
   EXPECT_FALSE(f.BuscarPuerto.enabled());
   EXPECT_TRUE(rig.boxes().empty());
+}
+
+TEST(WindowE2EOnTheRealClock, AMoveRightAfterConnectingWaitsForTheBoardAndLosesNoStep) {
+  PortsDir ports;
+  sim::Rail rail;
+  sim::Options o;
+  o.portsDir = ports.path();
+  o.name = kRail;
+  o.restPhase = 'd';
+  o.resetMs = 1000;
+  rail.start(o);
+  Rig rig{{.portsDir = ports.path(), .realTime = true}};
+  ASSERT_TRUE(rig.start());
+  rig.connect(kRail);
+  rig.form().hscVelocidad.setValue(40);
+  rig.form().Text9.setText("5");
+  rig.form().Mover.click();
+  ASSERT_TRUE(rail.waitForBytes(7, 5000));
+  std::vector<sim::Event> e = rail.events();
+  EXPECT_EQ(rail.bytes(), "pabcdap");
+  EXPECT_TRUE(e[0].ignored) << "the connect's motor-off meets the boot loader; the motor is off anyway";
+  for (size_t i = 1; i < e.size(); ++i) EXPECT_FALSE(e[i].ignored) << i;
+  EXPECT_EQ(rail.position(), 5);
 }
 
 TEST_F(WindowE2E, ConnectingWithNothingSelectedOpensNothing) {
