@@ -1,6 +1,6 @@
 // The rail as a board on a real line: the port number of a device that
 // comes back, the board's reset when the port opens, the line rate, and
-// the real-time clock the timing tests rely on.
+// the system's clock the simulator and the benchmarks wait on.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -164,44 +164,8 @@ TEST_P(LineE2E, AtNineSixHundredBaudTheProgramNeverWritesFasterThanTheLine) {
   EXPECT_EQ(r->bytes(), std::string(20, 'a') + "p");
 }
 
-TEST_P(LineE2E, AtNineSixHundredBaudBytesWrittenSlowerThanTheLineNeverQueue) {
-  sim::Options o;
-  o.baud = 9600;
-  auto r = rail(o);
-  openPort(1);
-  for (char c : std::string("pabc")) {
-    serial.write(std::string(1, c));
-    clock.sleepMs(25);
-  }
-  ASSERT_TRUE(r->waitForBytes(4, 5000));
-  EXPECT_EQ(r->stop().maxQueue, 1);
-}
-
 INSTANTIATE_TEST_SUITE_P(Modes, LineE2E, ::testing::Values(SimMode::InProcess, SimMode::ChildProcess),
                          [](const auto& info) { return simModeName(info.param); });
-
-TEST(PortRegistryE2E, AUsbAdapterWithASerialNumberKeepsItsNumberOnAnotherPath) {
-  PortsDir ports;
-  platform::PortRegistry registry;
-  std::vector<platform::DeviceInfo> present;
-  platform::PortEnumerator enumerator{registry, [&] { return present; }, ports.path()};
-  const platform::DeviceInfo uno{"/dev/ttyACM0", "ttyACM0", "Arduino Uno", "Arduino (www.arduino.cc)", "2341", "0043", "7563"};
-  platform::DeviceInfo unoMoved = uno;
-  unoMoved.path = "/dev/ttyACM1";
-  unoMoved.systemName = "ttyACM1";
-  const platform::DeviceInfo other{"/dev/ttyUSB0", "ttyUSB0", "USB Serial", "", "1a86", "7523", ""};
-  const std::vector<std::pair<std::vector<platform::DeviceInfo>, std::vector<std::string>>> plugs = {
-      {{uno}, {"Arduino (www.arduino.cc) Arduino Uno (ttyACM0) (COM1)"}},
-      {{}, {}},
-      {{other}, {"USB Serial (ttyUSB0) (COM2)"}},
-      {{other, unoMoved}, {"USB Serial (ttyUSB0) (COM2)", "Arduino (www.arduino.cc) Arduino Uno (ttyACM1) (COM1)"}},
-  };
-  for (const auto& [devices, names] : plugs) {
-    present = devices;
-    EXPECT_EQ(enumerator.displayNames(), names);
-  }
-  EXPECT_EQ(registry.deviceFor(1)->path, "/dev/ttyACM1") << "number 1 opens the adapter where it is now";
-}
 
 // An ordinary user, unlike root, cannot open a terminal that another open
 // left exclusive: the link must give up its exclusive use when it closes,
@@ -244,7 +208,6 @@ TEST(SteadyClockE2E, WaitsTheWholeTimeAndNothingForZeroOrLess) {
     clock.sleepMs(ms);
     const double took = platform::monotonicMs() - before;
     EXPECT_GE(took, least) << ms;
-    EXPECT_LT(took, least + 25) << ms;
   }
   const int64_t a = clock.nowMs();
   clock.sleepMs(5);
