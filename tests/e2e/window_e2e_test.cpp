@@ -90,15 +90,6 @@ TEST(WindowE2EOnTheRealClock, AMoveRightAfterConnectingWaitsForTheBoardAndLosesN
   EXPECT_EQ(rail.position(), 5);
 }
 
-TEST_F(WindowE2E, ConnectingWithNothingSelectedOpensNothing) {
-  f.Command_CONECTAR.click();
-  EXPECT_EQ(rig.boxes(), std::vector<std::string>{"Error!"});
-  EXPECT_EQ(f.Command_CONECTAR.caption(), "CONECTAR");
-  EXPECT_EQ(f.Text_Mensajes.text(), "Desconectado");
-  EXPECT_FALSE(f.MSComm_Puerto_Serie.isOpen());
-  EXPECT_EQ(rail->summary().opens, 0);
-}
-
 TEST_F(WindowE2E, MovesForwardsAndBackwardsStepByStepOnTheRail) {
   connect();
   std::vector<std::string> shown;
@@ -114,30 +105,6 @@ TEST_F(WindowE2E, MovesForwardsAndBackwardsStepByStepOnTheRail) {
   EXPECT_EQ(rail->position(), -2) << "the rail went where the window counted";
   EXPECT_EQ(rail->lost(), 0);
   EXPECT_EQ(rail->errors(), 0);
-}
-
-TEST_F(WindowE2E, ZeroStepsSendOnlyTheMotorOffAndWithoutConnectionNothing) {
-  connect();
-  move("0");
-  EXPECT_EQ(line(2), "pp");
-  EXPECT_EQ(rig.boxes(), std::vector<std::string>{"Nº de pasos no puede ser Cero"});
-  f.Command_CONECTAR.click();  // disconnect: "p"
-  EXPECT_EQ(line(3), "ppp");
-  ASSERT_TRUE(portClosed());
-  move("5");
-  EXPECT_EQ(rig.boxes().back(), "Sin conexión  puerto COM.");
-  EXPECT_EQ(line(3), "ppp");
-  EXPECT_EQ(rail->summary().tally.bytes, 3);
-}
-
-TEST_F(WindowE2E, StopDuringAMoveEndsItBeforeTheNextStep) {
-  connect();
-  atPass(3, [&] { f.Parar.click(); });
-  move("100");
-  EXPECT_EQ(line(6), "pabc" "p" "p");
-  EXPECT_EQ(f.Text2.text(), "3");
-  EXPECT_EQ(rail->position(), 3);
-  EXPECT_EQ(f.LED.fillColor(), kRed);
 }
 
 TEST_F(WindowE2E, DisconnectDuringAMoveClosesThePortAndTheMoveEndsInError) {
