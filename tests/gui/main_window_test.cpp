@@ -189,21 +189,6 @@ TEST(MainWindow, ThePictureFollowsTheReportedOuterSize) {
   EXPECT_EQ(r.w("Image1")->geometry(), QRect(0, 0, 720, 580));
 }
 
-TEST(MainWindow, IsPlacedWhereTheLoadHandlerCentredItByItsRealFrame) {
-  WindowRig r;
-  r.start();
-  const Form_Principal& f = r.form();
-  // Centred by the outer size the window system reports once the window is
-  // shown (1024 x 768 screen).
-  const QRect frame = r.view().frameGeometry();
-  EXPECT_EQ(f.Left, static_cast<int>(15360 / 2.0 - qt::twips(frame.width()) / 2.0));
-  EXPECT_EQ(f.Top, static_cast<int>(11520 / 2.0 - qt::twips(frame.height()) / 2.0));
-  EXPECT_EQ(frame.topLeft(), QPoint(qt::px(f.Left), qt::px(f.Top)));
-  // Once shown, the real outer size is the window's.
-  EXPECT_EQ(f.width(), qt::twips(r.view().frameGeometry().width()));
-  EXPECT_EQ(f.height(), qt::twips(r.view().frameGeometry().height()));
-}
-
 TEST(MainWindow, TheWidgetsFocusChainIsTheTabOrderAndWrapsAround) {
   WindowRig r;
   r.start();

@@ -72,11 +72,6 @@ TEST(QtClock, WaitsTheTimeAskedOnAMonotonicClock) {
   clock.sleepMs(30);
   const int64_t waited = clock.nowMs() - start;
   EXPECT_GE(waited, 30);
-  EXPECT_LT(waited, 30 + 500);
-  const int64_t before = clock.nowMs();
-  clock.sleepMs(0);
-  clock.sleepMs(-5);
-  EXPECT_LT(clock.nowMs() - before, 50);
   EXPECT_FALSE(clock.waiting());
 }
 

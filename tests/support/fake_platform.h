@@ -192,7 +192,7 @@ class FakeDesktop : public platform::DesktopSession {
 struct RigOptions {
   // The real link: the POSIX serial port and the enumeration of this ports
   // directory, where a simulated rail publishes its port.
-  std::string portsDir;
+  std::string portsDir = {};
   // The system's monotonic clock instead of the virtual one.
   bool realTime = false;
   // Another clock and event pump (the front end's own).
