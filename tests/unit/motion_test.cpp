@@ -30,6 +30,8 @@ TEST_F(Mover, StepsThroughThePhaseOrderAndCountsThePositionAfterEveryLetter) {
       {"b", false, "2.7", "7", "cd", {"8", "9"}, "Moviendo hacia adelante"},      // whole part only
       {"c", false, "3", "abc", "dab", {"1", "2", "3"}, "Moviendo hacia adelante"},  // no number: from 0
       {"a", false, "0.5", "4", "", {}, "Moviendo hacia adelante"},                // below 1: no step
+      {"", false, "1", "0", "a", {"1"}, "Moviendo hacia adelante"},  // no phase yet: taken to be "d"
+      {"", true, "1", "0", "c", {"-1"}, "Moviendo hacia atras"},
   };
   conectar();
   for (const Case& c : cases) {
