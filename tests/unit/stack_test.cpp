@@ -97,7 +97,9 @@ TEST_F(Procesar, MirrorLockUpRaisesTheMirrorWaitsTheDelayThenTakesThePhoto) {
 
 TEST_F(Procesar, TheKeyShotCountsThePhotoThenPressesAndReleasesTheKey) {
   struct Case { int indice; const char* vk; };
-  for (Case c : {Case{2, "119"}, Case{6, "123"}, Case{0, "117"}}) {
+  // Every key of the list, F6 to F12.
+  for (Case c : {Case{2, "119"}, Case{6, "123"}, Case{0, "117"}, Case{1, "118"}, Case{3, "120"}, Case{4, "121"},
+                 Case{5, "122"}}) {
     SCOPED_TRACE(c.vk);
     conectar();
     modoTecla(c.indice);
