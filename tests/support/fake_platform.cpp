@@ -93,7 +93,6 @@ void FakeEvents::doEvents() {
 void FakeMessages::show(const platform::MessageBoxRequest& r) {
   shown.push_back(r);
   t_.add(clock_.nowMs(), "box " + r.text);
-  if (onShow) onShow(r);
 }
 
 std::vector<std::string> FakeMessages::texts() const {

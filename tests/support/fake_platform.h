@@ -122,7 +122,6 @@ class FakeMessages : public platform::MessageBoxes {
   void show(const platform::MessageBoxRequest& r) override;
   std::vector<platform::MessageBoxRequest> shown;
   std::vector<std::string> texts() const;
-  std::function<void(const platform::MessageBoxRequest&)> onShow;
 
  private:
   Transcript& t_;
