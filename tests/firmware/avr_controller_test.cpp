@@ -86,37 +86,6 @@ TEST(AvrController, ReadsEveryByteOffThePinsOfEitherDriver) {
   }
 }
 
-TEST(AvrController, ThePinsChangeInTheRailsTimeJustAfterEachByteArrives) {
-  AvrController avr(kStepDirElf);
-  avr.advanceTo(500.0);  // idle for half a second, as before the host connects
-  avr.takePinChanges();
-  feed(avr, "ab", 1000.0);
-  const std::vector<PinChange> pins = avr.takePinChanges();
-  std::vector<double> rises;
-  for (const PinChange& p : pins)
-    if (p.port == 'D' && p.bit == 2 && p.high) rises.push_back(p.timeUs / 1000.0);
-  ASSERT_EQ(rises.size(), 2u);
-  // The firmware acts once the stop bit is in, within a few microseconds.
-  EXPECT_GE(rises[0], 1000.0);
-  EXPECT_LT(rises[0], 1000.05);
-  EXPECT_GE(rises[1], 1000.0 + kGapMs);
-  EXPECT_LT(rises[1], 1000.05 + kGapMs);
-}
-
-TEST(AvrController, BytesFasterThanTheLineQueueBackToBackAsOnTheWire) {
-  AvrController avr(kStepDirElf);
-  for (char b : std::string("abcd")) avr.feed(static_cast<unsigned char>(b), 50.0);
-  EXPECT_EQ(avr.tally().position, 4) << "nothing lost in the firmware's receive buffer";
-  std::vector<double> rises;
-  for (const PinChange& p : avr.takePinChanges())
-    if (p.port == 'D' && p.bit == 2 && p.high) rises.push_back(p.timeUs / 1000.0);
-  ASSERT_EQ(rises.size(), 4u);
-  // One byte time apart, give or take the few microseconds the firmware
-  // takes over a byte before the next one can go on the line.
-  for (size_t i = 1; i < rises.size(); ++i)
-    EXPECT_NEAR(rises[i] - rises[i - 1], firmware::AvrBoard::kByteUs / 1000.0, 0.03);
-}
-
 TEST(AvrController, TheShutterHoldIsTheTimeDThirteenStaysHigh) {
   AvrController avr(kStepDirElf);
   EXPECT_EQ(avr.feed('r', 100.0).kind, Kind::ShutterOpen);
