@@ -13,6 +13,8 @@ namespace velmira::qt {
 namespace {
 
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+// The one piece of state at file scope: a signal handler can reach nothing
+// else, and the process has one set of signal dispositions.
 int pipeFds[2] = {-1, -1};
 
 extern "C" void onSignal(int signal) {
