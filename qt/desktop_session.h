@@ -42,6 +42,9 @@ class QtDesktopSession : public QObject, public platform::DesktopSession {
   // The wall clock that the end time is told by (tests fix it).
   std::function<QDateTime()> wallClock = [] { return QDateTime::currentDateTime(); };
 
+  // Whether the descriptor of logind's sleep lock is in hand.
+  bool holdsSleepLock() const { return logindFd_ >= 0; }
+
   // "1 h 5 min", "4 min 30 s", "12 s".
   static QString duration(int64_t ms);
 

@@ -143,6 +143,5 @@ FakeServices::~FakeServices() {
   QDBusConnection::disconnectFromBus(QStringLiteral("fakes"));
 }
 
-bool spinUntil(const std::function<bool()>& done, int timeoutMs) { return QTest::qWaitFor(done, timeoutMs); }
 
 }  // namespace velmira::test

@@ -133,7 +133,4 @@ class FakeServices {
   FakeDock dock;
 };
 
-// Runs the event loop until `done` holds; false after `timeoutMs`.
-bool spinUntil(const std::function<bool()>& done, int timeoutMs = 5000);
-
 }  // namespace velmira::test

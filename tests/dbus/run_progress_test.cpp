@@ -3,6 +3,7 @@
 // the end time worked out from the run's values on the virtual clock.
 #include <gtest/gtest.h>
 
+#include <QTest>
 #include <functional>
 
 #include "qt/desktop_session.h"
@@ -14,7 +15,6 @@ namespace velmira {
 namespace {
 
 using test::FakeServices;
-using test::spinUntil;
 using Strings = std::vector<std::string>;
 
 TEST(RunProgress, TheDockAndTheNotificationsFollowTheRun) {
@@ -57,7 +57,7 @@ TEST(RunProgress, TheDockAndTheNotificationsFollowTheRun) {
     g.Text5.setText("0");
     c.arrange(rig, g);
     g.B_Procesar.click();
-    ASSERT_TRUE(spinUntil([&] { return fakes.notifications.notes.size() == 2 && fakes.dock.updates.size() == c.dock.size(); }))
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fakes.notifications.notes.size() == 2 && fakes.dock.updates.size() == c.dock.size(); }))
         << fakes.notifications.notes.size() << " " << ::testing::PrintToString(fakes.dock.updates);
     const auto& start = fakes.notifications.notes[0];
     const auto& end = fakes.notifications.notes[1];

@@ -3,11 +3,11 @@
 // that stop without counting a photo when the portal cannot deliver.
 #include <gtest/gtest.h>
 
-#include <QTest>
-
 #include <QCoreApplication>
 #include <QTemporaryDir>
+#include <QTest>
 #include <functional>
+#include <map>
 
 #include "qt/qt_platform.h"
 #include "qt/session_keys.h"
@@ -18,7 +18,6 @@ namespace velmira {
 namespace {
 
 using test::FakeServices;
-using test::spinUntil;
 using Strings = std::vector<std::string>;
 
 TEST(KeyPath, IsChosenFromTheSession) {
@@ -60,18 +59,14 @@ struct PortalRig {
   explicit PortalRig(const std::string& tokenFile)
       : keys({true, true, false}, QDBusConnection::sessionBus(), tokenFile) {}
   Form_Principal& form() {
-    if (!form_) {
-      form_ = std::make_unique<Form_Principal>(platform);
-      form_->Form_Load();
-      rig.devices.names = {"USB Serial (ttyUSB0) (COM3)"};
-      form_->BuscarPuerto_Click();
-      form_->Disparo.setListIndex(0);
-      form_->ComboBoxCOM.setListIndex(0);
-      form_->Command_CONECTAR.click();
-      rig.clock.advance(2000);
+    if (!connected_) {
+      connected_ = true;
+      rig.form().Form_Load();
+      rig.form().Disparo.setListIndex(0);
+      rig.connectedPastReset();
       rig.messages.shown.clear();  // start-up's boxes about the picture and the slot
     }
-    return *form_;
+    return rig.form();
   }
   void run(int keyIndex, const char* frames = "2") {
     Form_Principal& f = form();
@@ -83,12 +78,12 @@ struct PortalRig {
     f.Nfotos.setText("0");
     f.B_Procesar.click();
   }
-  test::Rig rig;
   qt::SessionKeySynth keys;
   Passes passes;
-  platform::Platform platform{rig.serial, rig.devices,  keys,         rig.clock,   passes,  rig.messages,
-                              rig.files,  rig.pictures, rig.instance, rig.process, nullptr};
-  std::unique_ptr<Form_Principal> form_;
+  test::Rig rig{{.events = &passes, .keys = &keys}};
+
+ private:
+  bool connected_ = false;
 };
 
 TEST(PortalKeys, ATwoFrameRunPressesThenReleasesItsKeyPerFrame) {
@@ -99,10 +94,10 @@ TEST(PortalKeys, ATwoFrameRunPressesThenReleasesItsKeyPerFrame) {
     FakeServices fakes;
     PortalRig r(token);
     r.form();  // connecting in key mode asks the portal at once
-    ASSERT_TRUE(spinUntil([&] { return fakes.portal.calls.size() >= 3; }))
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fakes.portal.calls.size() >= 3; }))
         << ::testing::PrintToString(fakes.portal.calls);
     r.run(c.index);
-    ASSERT_TRUE(spinUntil([&] { return fakes.portal.calls.size() >= 7; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fakes.portal.calls.size() >= 7; }));
     const std::string press = std::string("key ") + c.keysym + " 1", release = std::string("key ") + c.keysym + " 0";
     const std::string restore = c.index == 0 ? "" : "token-1";  // the second program run restores the first
     EXPECT_EQ(fakes.portal.calls, (Strings{"CreateSession", "SelectDevices types=1 persist=2 restore=" + restore,
@@ -124,17 +119,19 @@ TEST(PortalKeys, ARunStopsWithoutCountingWhenThePortalCannotDeliver) {
        "no se ha dado permiso para enviar la tecla"},
       {"the portal vanished after the first frame",
        [](FakeServices& f, PortalRig& r) {
-         r.passes.actions[3] = [&f] {
+         r.passes.actions[3] = [&f, &r] {
            f.portalVanishes();
-           QTest::qWait(200);
+           // Until the key path has heard of it; the next frame's key must fail.
+           EXPECT_TRUE(QTest::qWaitFor([&r] { return r.keys.unavailableReason().has_value(); }));
          };
        },
        "1", "el portal de escritorio ha dejado de funcionar"},
       {"the session ended after the first frame",
        [](FakeServices& f, PortalRig& r) {
-         r.passes.actions[3] = [&f] {
+         r.passes.actions[3] = [&f, &r] {
            f.portal.closeSession();
-           QTest::qWait(200);
+           // Until the key path has heard of it; the next frame's key must fail.
+           EXPECT_TRUE(QTest::qWaitFor([&r] { return r.keys.unavailableReason().has_value(); }));
          };
        },
        "1", "la sesión del portal de escritorio ha terminado"},

@@ -5,9 +5,6 @@
 
 #include <QTest>
 
-#include <QThread>
-
-#include "platform/steady_clock.h"
 #include "qt/desktop_session.h"
 #include "qt/qt_platform.h"
 #include "tests/dbus/fake_services.h"
@@ -17,7 +14,6 @@ namespace velmira {
 namespace {
 
 using test::FakeServices;
-using test::spinUntil;
 
 const QString kReason = QStringLiteral("Velmira: pila de fotos en curso");
 
@@ -25,14 +21,14 @@ TEST(SleepInhibitor, HoldsBothLocksUntilReleasedAndThenGivesThemBack) {
   FakeServices fakes;
   qt::QtDesktopSession desktop;
   desktop.inhibitSleep(kReason.toStdString());
-  ASSERT_TRUE(spinUntil([&] { return fakes.login.calls.size() == 1 && fakes.screenSaver.calls.size() == 1; }));
-  QTest::qWait(200);  // the replies reach the window
+  ASSERT_TRUE(QTest::qWaitFor([&] { return fakes.login.calls.size() == 1 && fakes.screenSaver.calls.size() == 1; }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return desktop.holdsSleepLock(); })) << "logind's reply reached the window";
   EXPECT_EQ(fakes.login.calls[0], (QStringList{"sleep:idle", "Velmira", kReason, "block"}));
   EXPECT_EQ(fakes.screenSaver.calls[0], (QStringList{"Inhibit", "Velmira", kReason}));
   EXPECT_TRUE(fakes.login.lockHeld());
   desktop.inhibitSleep(kReason.toStdString());  // held already: nothing more
   desktop.releaseSleep();
-  EXPECT_TRUE(spinUntil([&] { return !fakes.login.lockHeld() && fakes.screenSaver.calls.size() == 2; }));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !fakes.login.lockHeld() && fakes.screenSaver.calls.size() == 2; }));
   EXPECT_EQ(fakes.screenSaver.calls[1], (QStringList{"UnInhibit", "42"}));
   EXPECT_EQ(fakes.login.calls.size(), 1u);
 }
@@ -42,7 +38,7 @@ TEST(SleepInhibitor, LocksThatArriveAfterTheReleaseAreGivenBackAtOnce) {
   qt::QtDesktopSession desktop;
   desktop.inhibitSleep(kReason.toStdString());
   desktop.releaseSleep();  // before any reply
-  EXPECT_TRUE(spinUntil([&] {
+  EXPECT_TRUE(QTest::qWaitFor([&] {
     return fakes.login.calls.size() == 1 && !fakes.login.lockHeld() && fakes.screenSaver.calls.size() == 2;
   }));
   EXPECT_EQ(fakes.screenSaver.calls[1], (QStringList{"UnInhibit", "42"}));
@@ -50,19 +46,13 @@ TEST(SleepInhibitor, LocksThatArriveAfterTheReleaseAreGivenBackAtOnce) {
 
 TEST(SleepInhibitor, AMoveOfTheWindowHoldsTheLocksWhileItExecutes) {
   FakeServices fakes;
-  test::Rig rig;
   qt::QtDesktopSession desktop;
-  platform::SteadyClock clock;
   qt::QtEventPump events;
-  platform::Platform p{rig.serial, rig.devices,  rig.keys,     clock,       events,  rig.messages,
-                       rig.files,  rig.pictures, rig.instance, rig.process, &desktop};
-  Form_Principal form(p);
-  form.Form_Load();
-  rig.devices.names = {"USB Serial (ttyUSB0) (COM3)"};
-  form.BuscarPuerto_Click();
-  form.ComboBoxCOM.setListIndex(0);
-  form.Command_CONECTAR.click();
-  clock.sleepMs(1600);  // past the board's reset wait
+  test::Rig rig{{.realTime = true, .events = &events}};
+  rig.platform.desktop = &desktop;
+  Form_Principal& form = rig.form();
+  rig.connect();
+  rig.steady.sleepMs(1600);  // past the board's reset wait
   bool heldDuringTheMove = false;
   fakes.login.onCall = [&] { heldDuringTheMove = form.En_Marcha; };
   form.hscVelocidad.setValue(20);
@@ -70,7 +60,7 @@ TEST(SleepInhibitor, AMoveOfTheWindowHoldsTheLocksWhileItExecutes) {
   form.Mover.click();
   EXPECT_TRUE(heldDuringTheMove);
   EXPECT_EQ(rig.line(), "p" "abcdabcdabcdabcdabcd" "p") << "the bytes are those of any move";
-  EXPECT_TRUE(spinUntil([&] { return !fakes.login.lockHeld() && fakes.screenSaver.calls.size() == 2; }));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !fakes.login.lockHeld() && fakes.screenSaver.calls.size() == 2; }));
 }
 
 }  // namespace

@@ -121,7 +121,7 @@ Rig::Rig(RigOptions options)
     : link(linkFor(options)),
       platform{link ? static_cast<platform::SerialPort&>(link->serial) : serial,
                link ? static_cast<platform::DeviceEnumerator&>(link->enumerator) : devices,
-               keys,
+               options.keys ? *options.keys : keys,
                options.clock ? *options.clock : options.realTime ? static_cast<platform::Clock&>(steady) : clock,
                options.events ? *options.events : events,
                messages,

@@ -197,6 +197,8 @@ struct RigOptions {
   // Another clock and event pump (the front end's own).
   platform::Clock* clock = nullptr;
   platform::EventPump* events = nullptr;
+  // Another key synthesiser (the front end's own).
+  platform::KeySynth* keys = nullptr;
   // The transcript also shows what the user sees change during a move or a
   // run: the position, the photo count, the motor indicator.
   bool recordShown = false;

@@ -53,7 +53,10 @@ struct XWindowRig : test::RealWindowRig<> {
 enum class Input { Click, SpaceKey, CloseBox };
 
 // Input made by "the user" through the X server `afterMs` from now, from a
-// thread of its own while the window's thread is busy.
+// thread of its own while the window's thread is busy.  The window waits on
+// the system's clock here, as the program does (that wait is what is under
+// test), so the input is timed on it too: a real sleep, seconds short of
+// the end of the wait it must land in.
 class LaterInput {
  public:
   LaterInput(Input input, QPoint at, unsigned long window, int afterMs)
