@@ -13,16 +13,9 @@ int main() {
   constexpr int kFrames = 20, kSteps = 50, kSpeedMs = 1;
   bench::Bench b(sim::Options{});
   Form_Principal& f = b.form();
-  // The controller shot: "Disparador" with the mirror box clear.
-  f.Disparo.setListIndex(1);
-  f.CheckEsp.setValue(0);
-  f.Disparo.setListIndex(0);
-  f.Disparo.setListIndex(1);
+  test::controllerShot(f);
   f.hscVelocidad.setValue(kSpeedMs);
-  f.Text4.setText(std::to_string(kFrames));
-  f.Text3.setText(std::to_string(kSteps));
-  f.Text10.setText("0");
-  f.Text5.setText("0");
+  test::runFields(f, std::to_string(kFrames).c_str(), std::to_string(kSteps).c_str(), "0", "0");
   const double from = platform::monotonicMs();
   f.B_Procesar.click();
   const double took = platform::monotonicMs() - from;

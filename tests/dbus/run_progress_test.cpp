@@ -48,13 +48,9 @@ TEST(RunProgress, TheDockAndTheNotificationsFollowTheRun) {
     test::Rig rig;
     rig.platform.desktop = &desktop;  // the fakes, but the desktop over the private bus
     Form_Principal& g = rig.connectedPastReset();
-    g.Disparo.setListIndex(1);
-    g.CheckEsp.click();  // one actuation a photo
+    test::controllerShot(g);
     g.hscVelocidad.setValue(500);
-    g.Text4.setText("2");
-    g.Text3.setText("2");
-    g.Text10.setText("1800");
-    g.Text5.setText("0");
+    test::runFields(g, "2", "2", "1800", "0");
     c.arrange(rig, g);
     g.B_Procesar.click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return fakes.notifications.notes.size() == 2 && fakes.dock.updates.size() == c.dock.size(); }))

@@ -143,15 +143,8 @@ TEST(FirmwareRailTimingE2E, AStackRunOnTheRealClockHoldsDThirteenHighForASecondP
   Rig rig{{.portsDir = ports.path(), .realTime = true}};
   Form_Principal& f = rig.form();
   ASSERT_TRUE(rig.start());
-  f.Text10.setText("0");  // no pauses around the photos
-  f.Text5.setText("0");
-  // The controller shot: "Disparador" with the mirror box clear.
-  f.Disparo.setListIndex(1);
-  f.CheckEsp.setValue(0);
-  f.Disparo.setListIndex(0);
-  f.Disparo.setListIndex(1);
-  f.Text4.setText("2");
-  f.Text3.setText("2");
+  controllerShot(f);
+  runFields(f, "2", "2", "0", "0");
   rig.connect(kRail);
   ASSERT_EQ(f.Command_CONECTAR.caption(), "DESCONECTAR");
   f.B_Procesar.click();

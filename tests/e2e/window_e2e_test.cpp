@@ -188,14 +188,8 @@ TEST_F(WindowE2E, ExitWhileConnectedOrMovingSwitchesTheMotorOffAndClosesThePort)
 }
 
 TEST_F(WindowE2E, AStackRunOfTwoFramesOfThreeStepsFiresTheControllerShutter) {
-  // The controller shot: "Disparador" with the mirror box clear.
-  f.Disparo.setListIndex(1);
-  f.CheckEsp.setValue(0);
-  f.Disparo.setListIndex(0);
-  f.Disparo.setListIndex(1);
-  ASSERT_TRUE(f.temEsp.visible());
-  f.Text4.setText("2");
-  f.Text3.setText("3");
+  controllerShot(f);
+  runFields(f, "2", "3");
   connect();
   f.B_Procesar.click();
   EXPECT_EQ(line(14), "p" "rsabcp" "rsdabp" "p");

@@ -16,6 +16,7 @@
 #include "qt/handler_call.h"
 #include "qt/main_view.h"
 #include "qt/qt_platform.h"
+#include "tests/support/fake_platform.h"
 
 using namespace velmira;
 
@@ -67,13 +68,8 @@ int main(int argc, char** argv) {
     form.Text9.setText("100000");
     qt::runHandler(form, [&] { form.Mover.click(); });
   } else {
-    form.Disparo.setListIndex(1);
-    form.CheckEsp.click();  // one actuation a photo
-    form.Check1.setValue(1);
-    form.Text4.setText("5");
-    form.Text3.setText("2");
-    form.Text10.setText("0");
-    form.Text5.setText("0");
+    test::controllerShot(form);
+    test::runFields(form, "5", "2", "0", "0");
     qt::runHandler(form, [&] { form.B_Procesar.click(); });
   }
   return 4;  // the signal never came

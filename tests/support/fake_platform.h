@@ -186,6 +186,26 @@ class FakeDesktop : public platform::DesktopSession {
   const FakeSerialPort& serial_;
 };
 
+// The controller's shutter, one actuation a photo: "Disparador" with its
+// mirror box cleared, reached as a user reaches it (the box cleared hides
+// the delay field; the mode switched away and back shows it again).
+inline void controllerShot(Form_Principal& f) {
+  f.Disparo.setListIndex(1);
+  f.CheckEsp.setValue(0);
+  f.Disparo.setListIndex(0);
+  f.Disparo.setListIndex(1);
+}
+
+// The fields a run reads: frames, steps per frame and, when given, the
+// pauses before and after the photo (seconds).
+inline void runFields(Form_Principal& f, const char* frames, const char* steps, const char* taf = nullptr,
+                      const char* tpf = nullptr) {
+  f.Text4.setText(frames);
+  f.Text3.setText(steps);
+  if (taf) f.Text10.setText(taf);
+  if (tpf) f.Text5.setText(tpf);
+}
+
 // How the window of a rig meets the machine.  By default every part is a
 // fake on the virtual clock.
 struct RigOptions {

@@ -12,23 +12,10 @@ using Strings = std::vector<std::string>;
 
 class Procesar : public MotionRig {
  protected:
-  void serie(const char* fotogramas, const char* pasosFoto) {
-    f.Text4.setText(fotogramas);
-    f.Text3.setText(pasosFoto);
-  }
   // Key mode with the key of Combo1's list index (-1: none).
   void modoTecla(int indice) {
     f.Disparo.setListIndex(0);
     f.Combo1.setListIndex(indice);
-  }
-  // "Disparador" without mirror lock-up, reached as a user reaches it: the
-  // box cleared (which hides the delay), then the mode switched away and
-  // back (which shows it again with the box clear).
-  void modoDisparador() {
-    f.Disparo.setListIndex(1);
-    f.CheckEsp.click();
-    f.Disparo.setListIndex(0);
-    f.Disparo.setListIndex(1);
   }
   void modoEspejo(const char* retardo) {
     f.Disparo.setListIndex(1);
@@ -43,8 +30,8 @@ class Procesar : public MotionRig {
 
 TEST_F(Procesar, TwoFramesWithTheControllerShotPhotographThenMoveEachFrame) {
   conectar();
-  modoDisparador();
-  serie("2", "3");
+  controllerShot(f);
+  runFields(f, "2", "3");
   f.Text2.setText("10");
   procesar();
   Strings esperado =
@@ -67,9 +54,9 @@ TEST_F(Procesar, TwoFramesWithTheControllerShotPhotographThenMoveEachFrame) {
 
 TEST_F(Procesar, BackwardsTheRunStepsThePhasesInReverse) {
   conectar();
-  modoDisparador();
+  controllerShot(f);
   f.CheckM1.click();
-  serie("1", "3");
+  runFields(f, "1", "3");
   procesar();
   EXPECT_EQ(rig.line(), "p" "rscbap" "p");
   EXPECT_EQ(f.Text2.text(), "-3");
@@ -85,7 +72,7 @@ TEST_F(Procesar, MirrorLockUpRaisesTheMirrorWaitsTheDelayThenTakesThePhoto) {
     conectar();
     f.Ultima_Fase = Variant::text("d");
     modoEspejo(c.retardo);
-    serie("1", "1");
+    runFields(f, "1", "1");
     procesar();
     EXPECT_EQ(todo(), (Strings{"sleep 4000"} + accionar() + Strings{"Nfotos=1"} +
                           Strings{std::string("sleep ") + c.espera} + accionar() +
@@ -103,7 +90,7 @@ TEST_F(Procesar, TheKeyShotCountsThePhotoThenPressesAndReleasesTheKey) {
     SCOPED_TRACE(c.vk);
     conectar();
     modoTecla(c.indice);
-    serie("2", "1");
+    runFields(f, "2", "1");
     f.Nfotos.setText("7");
     procesar();
     std::string down = std::string("key ") + c.vk + " 0 0 0", up = std::string("key ") + c.vk + " 0 2 0";
@@ -161,7 +148,7 @@ TEST_F(Procesar, TheKeyPathIsPreparedWhenKeyShotsComeAndItsCaveatShownOnceBefore
   // The caveat: before the first key shot of the program run, and once.
   rig.keys.warning = "La tecla solo llega a los programas X11.";
   modoTecla(2);
-  serie("2", "1");
+  runFields(f, "2", "1");
   rig.transcript.entries.clear();
   f.B_Procesar.click();
   f.B_Procesar.click();
@@ -198,13 +185,9 @@ TEST_F(Procesar, TheDesktopFollowsTheRunFromItsPlanToHowItEnded) {
     SCOPED_TRACE(c.what);
     Rig r;
     Form_Principal& g = r.connectedPastReset();
-    g.Disparo.setListIndex(1);
-    g.CheckEsp.click();  // one actuation a photo
+    controllerShot(g);
     g.hscVelocidad.setValue(300);
-    g.Text4.setText("2");
-    g.Text3.setText("3");
-    g.Text10.setText("4");
-    g.Text5.setText("1");
+    runFields(g, "2", "3", "4", "1");
     c.arrange(r, g);
     g.B_Procesar.click();
     EXPECT_EQ(r.desktop.run, c.told);
@@ -256,11 +239,11 @@ TEST_F(Procesar, TheShotFollowsTheVisibleControlsOfTheShutterMode) {
 
 TEST_F(Procesar, FramesBelowOneTakeNoPhotoAndMakeNoMove) {
   conectar();
-  modoDisparador();
+  controllerShot(f);
   for (const char* fotogramas : {"0", "-2", "0,9", "abc"}) {
     SCOPED_TRACE(fotogramas);
     f.Text_Mensajes.setText("");
-    serie(fotogramas, "5");
+    runFields(f, fotogramas, "5");
     procesar();
     EXPECT_EQ(todo(), Strings{"write p"});
     EXPECT_EQ(f.Text_Mensajes.text(), "Moviendo hacia adelante");
@@ -270,10 +253,10 @@ TEST_F(Procesar, FramesBelowOneTakeNoPhotoAndMakeNoMove) {
 
 TEST_F(Procesar, ZeroStepsPerFrameIsRefusedWithTheMotorSwitchedOff) {
   conectar();
-  modoDisparador();
+  controllerShot(f);
   for (const char* pasosFoto : {"0", "0,5", "", "x"}) {
     SCOPED_TRACE(pasosFoto);
-    serie("3", pasosFoto);
+    runFields(f, "3", pasosFoto);
     procesar();
     EXPECT_EQ(todo(), (Strings{"box Nº de pasos incorrecto", "write p"}));
     EXPECT_EQ(f.Text_Mensajes.text(), "Conectado");
@@ -288,10 +271,8 @@ TEST_F(Procesar, StepsPerFrameCountOnlyTheirWholePartAndNegativeOnesMakeNoStep) 
     Rig r;
     Form_Principal& g = r.form();
     r.connect();
-    g.Disparo.setListIndex(1);
-    g.CheckEsp.click();  // one actuation
-    g.Text4.setText(std::string(c.pasosFoto) == "-3" ? "2" : "1");
-    g.Text3.setText(c.pasosFoto);
+    controllerShot(g);
+    runFields(g, std::string(c.pasosFoto) == "-3" ? "2" : "1", c.pasosFoto);
     g.B_Procesar.click();
     EXPECT_EQ(r.line(), c.linea);
   }
@@ -299,9 +280,9 @@ TEST_F(Procesar, StepsPerFrameCountOnlyTheirWholePartAndNegativeOnesMakeNoStep) 
 
 TEST_F(Procesar, WithoutTakePhotoEveryFrameStillPausesMovesAndStops) {
   conectar();
-  modoDisparador();
+  controllerShot(f);
   f.Check1.click();
-  serie("2", "1");
+  runFields(f, "2", "1");
   procesar();
   EXPECT_EQ(todo(), (Strings{"sleep 4000", "LED verde"} + pasos("a", 1, {"1"}) + Strings{"write p", "LED rojo"} +
                         Strings{"sleep 4000", "LED verde"} + pasos("b", 1, {"2"}) +
@@ -321,7 +302,7 @@ TEST_F(Procesar, ThePausesAreWholeSecondsOfTheLeadingNumber) {
     SCOPED_TRACE(c.antes);
     f.Text10.setText(c.antes);
     f.Text5.setText(c.despues);
-    serie("1", "1");
+    runFields(f, "1", "1");
     procesar();
     EXPECT_EQ(rig.transcript.only("sleep "), c.esperas);
   }
@@ -331,10 +312,8 @@ TEST_F(Procesar, AStopDuringAMoveEndsTheFrameAndSkipsTheRest) {
   for (Button Form_Principal::*b : {&Form_Principal::AbortarP, &Form_Principal::Parar}) {
     Rig r;
     Form_Principal& g = r.connectedPastReset();
-    g.Disparo.setListIndex(1);
-    g.CheckEsp.click();
-    g.Text4.setText("3");
-    g.Text3.setText("4");
+    controllerShot(g);
+    runFields(g, "3", "4");
     // T.A.F. 4000, the hold 1000, T.P.F. 1000, then two steps of 1 ms.
     r.events.at(r.clock.nowMs() + 6002, [&] { (g.*b).click(); });
     g.B_Procesar.click();
@@ -347,8 +326,8 @@ TEST_F(Procesar, AStopDuringAMoveEndsTheFrameAndSkipsTheRest) {
 
 TEST_F(Procesar, AStopDuringThePauseBeforeThePhotoStillLetsThatPhotoBeTaken) {
   conectar();
-  modoDisparador();
-  serie("3", "4");
+  controllerShot(f);
+  runFields(f, "3", "4");
   rig.events.at(ahora() + 100, [&] { f.AbortarP.click(); });
   procesar();
   EXPECT_EQ(rig.line(), "p" "p" "rs" "p" "p");
@@ -358,8 +337,8 @@ TEST_F(Procesar, AStopDuringThePauseBeforeThePhotoStillLetsThatPhotoBeTaken) {
 
 TEST_F(Procesar, DisconnectDuringARunEndsItInTheErrorPath) {
   conectar();
-  modoDisparador();
-  serie("3", "4");
+  controllerShot(f);
+  runFields(f, "3", "4");
   rig.events.at(ahora() + 6001, [&] { f.Command_CONECTAR.click(); });
   procesar();
   Strings got = todo();
@@ -400,13 +379,9 @@ TEST_F(Procesar, RunTimeErrorsEndTheRunWithTheErrorBoxAndThePortLeftOpen) {
     SCOPED_TRACE(c.que);
     Rig r;
     Form_Principal& g = r.connectedPastReset();
-    g.Disparo.setListIndex(1);
-    g.CheckEsp.click();
-    g.Disparo.setListIndex(0);
-    g.Disparo.setListIndex(1);
+    controllerShot(g);
     c.preparar(g);
-    g.Text4.setText("2");
-    g.Text3.setText("2");
+    runFields(g, "2", "2");
     g.B_Procesar.click();
     EXPECT_EQ(r.line(), c.linea);
     EXPECT_TRUE(r.transcript.only("key ").empty());
@@ -422,8 +397,8 @@ TEST_F(Procesar, RunTimeErrorsEndTheRunWithTheErrorBoxAndThePortLeftOpen) {
 }
 
 TEST_F(Procesar, WithoutAConnectionOnlyTheMessageIsShown) {
-  modoDisparador();
-  serie("2", "3");
+  controllerShot(f);
+  runFields(f, "2", "3");
   f.Parada = 1;
   f.LED.setFillColor(kGreen);
   procesar();
