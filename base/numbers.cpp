@@ -36,21 +36,27 @@ size_t scanExponent(std::string_view s, size_t i, std::string& out) {
   return j;
 }
 
+// Copies to `out`, in C syntax, what stands from s[i] on: a sign, digits
+// and, after `separator`, more digits.  Returns whether a digit was read.
+bool scanMantissa(std::string_view s, size_t& i, char separator, std::string& out) {
+  if (i < s.size() && (s[i] == '-' || s[i] == '+')) out += s[i++];
+  bool digits = false;
+  while (i < s.size() && isDigit(s[i])) { out += s[i++]; digits = true; }
+  if (i < s.size() && s[i] == separator) {
+    out += '.';
+    ++i;
+    while (i < s.size() && isDigit(s[i])) { out += s[i++]; digits = true; }
+  }
+  return digits;
+}
+
 }  // namespace
 
 double leadingNumber(std::string_view text) {
   size_t i = 0;
   while (i < text.size() && (isBlank(text[i]) || text[i] == '\n' || text[i] == '\r')) ++i;
   std::string c;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) c += text[i++];
-  bool digits = false;
-  while (i < text.size() && isDigit(text[i])) { c += text[i++]; digits = true; }
-  if (i < text.size() && text[i] == '.') {
-    c += '.';
-    ++i;
-    while (i < text.size() && isDigit(text[i])) { c += text[i++]; digits = true; }
-  }
-  if (!digits) return 0;
+  if (!scanMantissa(text, i, '.', c)) return 0;
   scanExponent(text, i, c);
   // A number too large for a double counts as no number, never as infinity.
   return parseC(c).value_or(0.0);
@@ -64,15 +70,8 @@ std::optional<double> textToNumber(std::string_view text) {
 
   std::string c;
   size_t i = 0;
-  if (i < s.size() && (s[i] == '-' || s[i] == '+')) c += s[i++];
-  bool digits = false;
-  while (i < s.size() && isDigit(s[i])) { c += s[i++]; digits = true; }
-  if (i < s.size() && s[i] == ',') {
-    c += '.';
-    ++i;
-    while (i < s.size() && isDigit(s[i])) { c += s[i++]; digits = true; }
-  }
-  if (!digits) return std::nullopt;
+  // The decimal separator is the comma; a point ends the number.
+  if (!scanMantissa(s, i, ',', c)) return std::nullopt;
   i = scanExponent(s, i, c);
   if (i != s.size()) return std::nullopt;
   return parseC(c);
