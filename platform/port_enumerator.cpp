@@ -17,20 +17,20 @@ std::string virtualPortsDir() {
   return "/tmp/velmira-" + std::to_string(getuid()) + "/ports";
 }
 
-bool isSafeVirtualTarget(const std::string& path) {
+std::optional<std::string> safeVirtualTarget(const std::string& path) {
   char resolved[PATH_MAX];
-  if (!realpath(path.c_str(), resolved)) return false;
+  if (!realpath(path.c_str(), resolved)) return std::nullopt;
   std::string target(resolved);
   struct stat st {};
-  if (stat(resolved, &st) != 0 || !S_ISCHR(st.st_mode)) return false;
+  if (stat(resolved, &st) != 0 || !S_ISCHR(st.st_mode)) return std::nullopt;
   // A pseudo-terminal of this user (never the multiplexer /dev/pts/ptmx,
   // which opens a new terminal) ...
   static const std::regex pts("/dev/pts/[0-9]+");
-  if (std::regex_match(target, pts)) return st.st_uid == getuid();
-  if (target.rfind("/dev/pts/", 0) == 0) return false;
+  if (std::regex_match(target, pts)) return st.st_uid == getuid() ? std::optional(target) : std::nullopt;
+  if (target.rfind("/dev/pts/", 0) == 0) return std::nullopt;
   // ... or a serial device of the system; never a disk, a console or a file.
   static const std::regex serial("/dev/tty(S|USB|ACM|AMA)[0-9]+");
-  return std::regex_match(target, serial);
+  return std::regex_match(target, serial) ? std::optional(target) : std::nullopt;
 }
 
 std::vector<DeviceInfo> scanVirtualPorts(const std::string& dir) {
@@ -52,13 +52,11 @@ std::vector<DeviceInfo> scanVirtualPorts(const std::string& dir) {
     std::string path = dir + "/" + name;
     struct stat lst {};
     if (lstat(path.c_str(), &lst) != 0 || !S_ISLNK(lst.st_mode)) continue;
-    if (!isSafeVirtualTarget(path)) continue;
-    char resolved[PATH_MAX];
-    if (!realpath(path.c_str(), resolved)) continue;
-    std::string target(resolved);
+    std::optional<std::string> target = safeVirtualTarget(path);
+    if (!target) continue;
     DeviceInfo info;
     info.path = path;
-    info.systemName = target.substr(5);  // behind "/dev/"
+    info.systemName = target->substr(5);  // behind "/dev/"
     info.description = name;
     found.push_back(info);
   }

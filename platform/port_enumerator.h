@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,9 +22,10 @@ std::string virtualPortsDir();
 // user's file.
 std::vector<DeviceInfo> scanVirtualPorts(const std::string& dir);
 
-// Whether `path` (after following links) is a character device that is a
-// terminal owned by this user or a system serial device.
-bool isSafeVirtualTarget(const std::string& path);
+// Where `path` leads (links followed) when that is a character device that
+// is a terminal owned by this user or a system serial device; nothing
+// otherwise.
+std::optional<std::string> safeVirtualTarget(const std::string& path);
 
 class PortEnumerator : public DeviceEnumerator {
  public:

@@ -85,7 +85,7 @@ void PosixSerialPort::open() {
   if (lstat(path->c_str(), &checked) == 0 && S_ISLNK(checked.st_mode)) {
     char resolved[PATH_MAX];
     if (!realpath(path->c_str(), resolved)) fail(errno, "No se puede abrir el puerto");
-    if (!isSafeVirtualTarget(resolved) || stat(resolved, &checked) != 0)
+    if (!safeVirtualTarget(resolved) || stat(resolved, &checked) != 0)
       throw Failure("El puerto virtual no lleva a un puerto serie",
                     "El enlace " + *path + " ya no apunta a un terminal suyo ni a un puerto serie del sistema.");
     device = resolved;
