@@ -83,17 +83,5 @@ TEST(WindowModel, ValuesSetByCodeRaiseTheUsersHandlersOnlyOnChange) {
   EXPECT_EQ(f.hscVelocidad.value(), 250);
 }
 
-TEST(WindowModel, TheViewHearsOfEveryChange) {
-  test::Rig rig;
-  Form_Principal& f = rig.form();
-  std::vector<std::string> changed;
-  f.onControlChanged = [&](Control& c) { changed.push_back(c.name()); };
-  f.LED.setFillColor(kGreen);
-  f.Text2.setText("5");
-  f.Command_CONECTAR.setCaption("DESCONECTAR");
-  f.Label27.setVisible(true);
-  EXPECT_EQ(changed, (std::vector<std::string>{"LED", "Text2", "Command_CONECTAR", "Label27"}));
-}
-
 }  // namespace
 }  // namespace velmira
