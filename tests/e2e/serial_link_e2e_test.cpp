@@ -1,6 +1,6 @@
 // The serial link against the simulated rail on a real pseudo-terminal, the
 // rail in this process and as the velmira-sim program: the port number of a
-// device that comes back, the board's reset when the port opens, the line
+// device that comes back, the board's reset when a port is opened again, the line
 // rate, the bytes on the line as each write returns, an adapter that is
 // unplugged, and the system's clock the simulator and the benchmarks wait on.
 #include <gtest/gtest.h>
@@ -67,30 +67,6 @@ TEST_P(SerialLinkE2E, ADeviceThatDisappearsAndComesBackKeepsItsNumber) {
   ASSERT_TRUE(again->waitForBytes(1, 5000));
   EXPECT_EQ(again->bytes(), "p") << "number 2 opens the device that came back";
   EXPECT_EQ(other->bytes(), "");
-}
-
-TEST_P(SerialLinkE2E, DuringTheBoardsResetAfterTheOpenEveryByteIsLost) {
-  sim::Options o;
-  o.resetMs = 300;
-  o.restPhase = 'd';
-  auto r = rail(o);
-  const double opened = platform::monotonicMs();
-  openPort(1);
-  serial.write("p");
-  serial.write("a");
-  ASSERT_TRUE(r->waitForBytes(2, 5000));
-  clock.sleepMs(static_cast<int32_t>(opened + 450 - platform::monotonicMs()));
-  serial.write("a");
-  ASSERT_TRUE(r->waitForBytes(3, 5000));
-  std::vector<sim::Event> e = r->events();
-  EXPECT_TRUE(e[0].ignored && e[1].ignored) << "sent while the boot loader owned the line";
-  EXPECT_EQ(e[0].kind, sim::Kind::Lost);
-  EXPECT_FALSE(e[2].ignored);
-  EXPECT_EQ(e[2].kind, sim::Kind::StepForward) << "after the reset the firmware listens";
-  sim::Summary s = r->stop();
-  EXPECT_EQ(s.tally.lostDuringReset, 2);
-  EXPECT_EQ(s.tally.lost, 2);
-  EXPECT_EQ(s.resets, 1);
 }
 
 TEST_P(SerialLinkE2E, ReopeningAPortThatTheLinkLeftWithoutHupclDoesNotResetTheBoardAgain) {
