@@ -1,8 +1,9 @@
 // The serial link against the simulated rail on a real pseudo-terminal, the
 // rail in this process and as the velmira-sim program: the port number of a
-// device that comes back, the board's reset when a port is opened again, the line
-// rate, the bytes on the line as each write returns, an adapter that is
-// unplugged, and the system's clock the simulator and the benchmarks wait on.
+// device that comes back, the board's reset when a port is opened again,
+// the line rate, the bytes on the line as each write returns, an adapter
+// that is unplugged, and the system's clock the simulator and the
+// benchmarks wait on.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
