@@ -3,6 +3,7 @@
 // listed port opens that port.
 #pragma once
 
+#include "platform/gphoto_camera.h"
 #include "platform/port_enumerator.h"
 #include "platform/port_registry.h"
 #include "platform/posix_files.h"
@@ -32,8 +33,9 @@ struct RealPlatform {
   QtInstanceGuard instance;
   QtProcess process;
   QtDesktopSession desktop;
-  platform::Platform platform{serial,   devices,  keys,     clock,   events, messages,
-                              files,    pictures, instance, process, &desktop};
+  platform::GphotoCamera camera;
+  platform::Platform platform{serial,   devices,  keys,     clock,    events,  messages,
+                              files,    pictures, instance, process, &desktop, &camera};
 };
 
 }  // namespace velmira::qt
