@@ -9,6 +9,7 @@
 #include "qt/main_view.h"
 #include "qt/real_platform.h"
 #include "qt/spanish_texts.h"
+#include "stacking/command_line.h"
 
 namespace {
 
@@ -23,15 +24,25 @@ constexpr const char* kHelp =
     "Opciones:\n"
     "  -h, --help     esta ayuda\n"
     "  -v, --version  la versión\n"
+    "  --apilar CARPETA [--salida ARCHIVO]\n"
+    "                 apila las fotos de CARPETA, por orden de nombre, en una foto\n"
+    "                 nítida: CARPETA/apilada.tif (16 bits) y CARPETA/apilada.jpg, o\n"
+    "                 ARCHIVO (.tif o .jpg); sin ventana. Necesita align_image_stack\n"
+    "                 y enfuse (sudo apt install hugin-tools enfuse)\n"
     "\n"
     "Sin carril a mano: velmira-sim crea uno simulado que aparece en la lista de\n"
     "puertos (velmira-sim --help).\n"
     "Códigos de salida: 0 fin normal, 2 opciones no válidas; terminado por una señal\n"
-    "(SIGTERM, SIGINT, SIGHUP), deja el motor apagado y termina por esa señal.\n";
+    "(SIGTERM, SIGINT, SIGHUP), deja el motor apagado y termina por esa señal.\n"
+    "Con --apilar: 0 apilada, 1 una herramienta falló o el disco está lleno, 2\n"
+    "opciones no válidas, 3 carpeta vacía, foto ilegible o de otro tamaño, 4 faltan\n"
+    "las herramientas, 130 cancelado (Ctrl+C: no deja nada a medias).\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Stacking a folder needs no window (and no display).
+  if (velmira::stacking::wantsStackCommand(argc, argv)) return velmira::stacking::stackCommandMain(argc, argv);
   // Help and version need no window (and no display).
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "-h") || !std::strcmp(argv[i], "--help")) {
