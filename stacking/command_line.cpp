@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <cstring>
 #include <filesystem>
 
 #include "platform/posix_processes.h"
@@ -28,12 +27,6 @@ int usage(std::FILE* err, const std::string& what) {
 }
 
 }  // namespace
-
-bool wantsStackCommand(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i)
-    if (!std::strcmp(argv[i], "--apilar") || !std::strncmp(argv[i], "--apilar=", 9)) return true;
-  return false;
-}
 
 int runStackCommand(const std::vector<std::string>& args, platform::Processes& processes, platform::Clock& clock,
                     const std::atomic<bool>& cancel, std::FILE* out, std::FILE* err, bool terminal,

@@ -23,9 +23,6 @@ enum Status {
   kInterrupted = 130,  // Ctrl+C
 };
 
-// Whether the arguments ask for the command (so the window is not needed).
-bool wantsStackCommand(int argc, char** argv);
-
 // Runs it with the arguments after the program's name.  The progress goes
 // to `err` (one line redrawn on a terminal, a line per stage and frame
 // otherwise), the result's path to `out`.
