@@ -54,6 +54,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # for the USB camera, with its camera drivers and the udev rules that let
 # the user at the desktop open a camera.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n, libgphoto2-6")
+# The frames of a stack fused into one sharp picture (velmira --apilar).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hugin-tools, enfuse")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
