@@ -44,13 +44,13 @@ TEST(KeyPath, IsChosenFromTheSession) {
   EXPECT_NE(qt::chooseKeyPath({true, false, true}).caveat->find("X11 (XWayland)"), std::string::npos);
 }
 
-// Event passes that can wait, as a frame's real pauses let the desktop
-// catch up, until a condition holds.
+// Event passes that wait until a condition holds, as a frame's real pauses
+// let the desktop catch up; after one wait in vain, no more.
 class Paced : public platform::EventPump {
  public:
   void doEvents() override {
     pump.doEvents();
-    if (until) QTest::qWaitFor(until, 2000);
+    if (until && !QTest::qWaitFor(until, 2000)) until = nullptr;
   }
   std::function<bool()> until;
   qt::QtEventPump pump;
@@ -109,8 +109,7 @@ TEST(PortalKeys, EachReleaseReachesTheDesktopAfterItsPress) {
   r.run(std::to_string(kShots).c_str());
   const Strings calls = callsOnceThere(portal, 3 + 2 * kShots);
   ASSERT_EQ(calls.size(), 3u + 2 * kShots);
-  EXPECT_EQ(Strings(calls.begin(), calls.begin() + 3), (Strings{"CreateSession", kAsked, "Start"}))
-      << "a version 1 portal is not sent the options it does not know";
+  EXPECT_EQ(Strings(calls.begin(), calls.begin() + 3), (Strings{"CreateSession", kAsked, "Start"}));
   for (int i = 0; i < kShots; ++i) {
     ASSERT_EQ(calls[3 + 2 * i], kPress) << "shot " << i + 1;
     ASSERT_EQ(calls[4 + 2 * i], kRelease) << "shot " << i + 1;

@@ -8,7 +8,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "app/form_principal.h"
@@ -89,11 +88,6 @@ class FakeKeys : public platform::KeySynth {
   void prepare() override { ++prepared; }
   std::optional<std::string> warning;
   std::optional<std::string> caveat() override { return warning; }
-  // Given once by failure() (the desktop did not take the keys) and
-  // notice().
-  std::optional<std::string> refused, note;
-  std::optional<std::string> failure() override { return std::exchange(refused, std::nullopt); }
-  std::optional<std::string> notice() override { return std::exchange(note, std::nullopt); }
 
  private:
   Transcript& t_;
