@@ -131,6 +131,8 @@ bool Tomar_Foto(Form_Principal& f, const Ajustes_Disparo& ajustes) {
 }
 
 void Preparar_Disparo(Form_Principal& f) {
+  // The USB camera fires itself: no key to ask permission for.
+  if (f.Disparo.listIndex() == kModoCamara) return;
   if (f.Check1.value() == 1 && Tipo_Disparo(f) == Tipo::Tecla) f.plataforma().keys.prepare();
 }
 

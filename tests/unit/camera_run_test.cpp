@@ -27,6 +27,7 @@ class Camara : public MotionRig {
     f.Disparo.setListIndex(stack::kModoCamara);
     runFields(f, frames, steps, "1", "0");
     rig.transcript.entries.clear();
+    rig.keys.prepared = 0;
     f.B_Procesar.click();
   }
   // What the camera, the line and the boxes saw, in order (no waits, no
@@ -76,6 +77,7 @@ TEST_F(Camara, EachFrameShootsAtItsPhotoPointAndKeepsTheFileBeforeItCounts) {
                               "camera close"}));
   EXPECT_EQ(archivos(), (Strings{"foto-0001.jpg", "foto-0002.jpg", "pila.json", "pila.txt"}));
   EXPECT_EQ(rig.desktop.folder, carpeta());
+  EXPECT_EQ(rig.keys.prepared, 0);  // no key shot is coming
   const std::string json = leer("pila.json");
   EXPECT_NE(json.find("\"camara\": {\"modelo\": \"Cámara de prueba\", \"serie\": \"PRUEBA-0001\", "
                       "\"puerto\": \"usb:001,005\"}"),
