@@ -37,9 +37,14 @@ QtStackFusion::~QtStackFusion() {
 
 std::optional<std::string> QtStackFusion::fuse(const std::string& folder) {
   const std::vector<std::string> missing = stacking::missingTools(processes_);
-  if (!missing.empty())
-    return "No se pudo apilar la foto: faltan las herramientas de apilado. Instálelas con «" +
-           std::string(stacking::kInstallHint) + "».";
+  if (!missing.empty()) {
+    stacking::Outcome outcome;
+    outcome.ending = stacking::Ending::ToolsMissing;
+    outcome.message = "No se pudo apilar la foto: faltan las herramientas de apilado. Instálelas con «" +
+                      std::string(stacking::kInstallHint) + "».";
+    stacking::addToRecord(folder, outcome);  // the record says why there is no picture
+    return outcome.message;
+  }
   queue_.push_back(folder);
   if (!running_) startNext();
   return std::nullopt;

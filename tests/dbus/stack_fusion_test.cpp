@@ -58,6 +58,9 @@ TEST(StackFusion, InTheBackgroundWithTheDocksBarANotificationThatOpensThePicture
               "No se pudo apilar la foto: faltan las herramientas de apilado. Instálelas con «sudo apt install "
               "hugin-tools enfuse».");
     EXPECT_FALSE(fusion.fusing());
+    std::ifstream again(dir / "pila.json");
+    EXPECT_NE(std::string(std::istreambuf_iterator<char>(again), {}).find("\"apilado\": {\"resultado\": \"fallido\""),
+              std::string::npos);
   }
 }
 
