@@ -28,27 +28,32 @@ EXCLUDE = "^Layers\\."
 
 
 def read_list(path):
-    faults, cur = [], None
+    """The faults of the list: "ID FILE: breaks", then indented "OLD => NEW" and "tests REGEX" lines."""
+    faults = []
     for n, raw in enumerate(open(path, encoding="utf-8"), 1):
         line = raw.rstrip("\n")
-        if line.startswith("#"):
+        if not line.strip() or line.startswith("#"):
             continue
-        if not line.strip():
-            cur = None
+        if not line.startswith(" "):
+            head, _, breaks = line.partition(": ")
+            ident, _, file = head.partition(" ")
+            if not ident or not file or not breaks:
+                sys.exit(f"{path}:{n}: expected 'ID FILE: what a user would suffer'")
+            faults.append({"id": ident, "in": file, "breaks": breaks, "line": n, "edits": [], "tests": None})
             continue
-        key, _, text = line.partition(" ")
-        if key == "fault":
-            cur = {"id": text.strip(), "line": n, "replace": [], "with": [], "tests": None}
-            faults.append(cur)
-        elif cur is None or key not in ("in", "replace", "with", "breaks", "tests"):
-            sys.exit(f"{path}:{n}: expected 'fault ID' or one of in/replace/with/breaks/tests")
-        elif key in ("replace", "with"):
-            cur[key].append(text)
-        else:
-            cur[key] = text.strip()
+        text = line.strip()
+        if not faults:
+            sys.exit(f"{path}:{n}: an indented line before the first fault")
+        if text.startswith("tests "):
+            faults[-1]["tests"] = text[6:]
+            continue
+        old, sep, new = (text + " ").partition(" => ")
+        if not sep:
+            sys.exit(f"{path}:{n}: expected 'OLD => NEW'")
+        faults[-1]["edits"].append((old.replace("\\n", "\n"), new.strip().replace("\\n", "\n")))
     for f in faults:
-        if not f.get("in") or not f["replace"] or not f.get("breaks"):
-            sys.exit(f"{path}:{f['line']}: fault {f['id']} needs in, replace, with and breaks")
+        if not f["edits"]:
+            sys.exit(f"{path}:{f['line']}: fault {f['id']} changes nothing")
     return faults
 
 
@@ -109,13 +114,19 @@ def main():
         start = time.time()
         target = os.path.join(SRC, f["in"])
         original = open(target, encoding="utf-8").read()
-        old, new = "\n".join(f["replace"]), "\n".join(f["with"])
-        if original.count(old) != 1:
-            print(f"NOT APPLIED {f['id']}: the text is in {f['in']} {original.count(old)} times", flush=True)
+        faulty = original
+        for old, new in f["edits"]:
+            if faulty.count(old) != 1:
+                break
+            faulty = faulty.replace(old, new)
+        else:
+            old = None
+        if old is not None:
+            print(f"NOT APPLIED {f['id']}: {old!r} is in {f['in']} {faulty.count(old)} times", flush=True)
             bad.append(f["id"])
             continue
         try:
-            open(target, "w", encoding="utf-8").write(original.replace(old, new))
+            open(target, "w", encoding="utf-8").write(faulty)
             tiers = [(ALL, ["-R", f["tests"]])] if f["tests"] else [(FAST, ["-L", "fast"]), (ALL, ["-LE", "fast"])]
             for targets, select in tiers:
                 built, out = build(targets)

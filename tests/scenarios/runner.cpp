@@ -32,11 +32,12 @@ std::string trim(const std::string& s) {
   return b == std::string::npos ? "" : s.substr(b, e - b + 1);
 }
 
-// "text" with \r \n \t \" \\ \xHH.
-std::string unquote(const std::string& q) {
+// Text in double quotes with \r \n \t \" \\ \xHH, the quotes removed; a
+// word runs to the next blank outside quotes (NAME="a b" is one word).
+std::string unquote(const std::string& q, size_t& i) {
   std::string out;
-  for (size_t i = 1; i + 1 < q.size(); ++i) {
-    if (q[i] != '\\' || i + 2 >= q.size()) { out += q[i]; continue; }
+  for (++i; i < q.size() && q[i] != '"'; ++i) {
+    if (q[i] != '\\' || i + 1 >= q.size()) { out += q[i]; continue; }
     char c = q[++i];
     if (c == 'r') out += '\r';
     else if (c == 'n') out += '\n';
@@ -44,25 +45,19 @@ std::string unquote(const std::string& q) {
     else if (c == 'x') { out += static_cast<char>(std::stoi(q.substr(i + 1, 2), nullptr, 16)); i += 2; }
     else out += c;
   }
+  ++i;
   return out;
 }
 
 Args parseArgs(const std::string& rest) {
   Args a;
-  a.rest = rest.size() >= 2 && rest.front() == '"' && rest.back() == '"' ? unquote(rest) : rest;
+  size_t q = 0;
+  a.rest = rest.size() >= 2 && rest.front() == '"' && rest.back() == '"' ? unquote(rest, q) : rest;
   for (size_t i = 0; i < rest.size();) {
     if (rest[i] == ' ') { ++i; continue; }
-    size_t j = i;
-    if (rest[i] == '"') {
-      for (j = i + 1; j < rest.size() && rest[j] != '"'; ++j) j += rest[j] == '\\';
-      a.words.push_back(unquote(rest.substr(i, j + 1 - i)));
-      i = j + 1;
-    } else {
-      j = rest.find(' ', i);
-      if (j == std::string::npos) j = rest.size();
-      a.words.push_back(rest.substr(i, j - i));
-      i = j;
-    }
+    std::string word;
+    while (i < rest.size() && rest[i] != ' ') word += rest[i] == '"' ? unquote(rest, i) : std::string(1, rest[i++]);
+    a.words.push_back(word);
   }
   return a;
 }

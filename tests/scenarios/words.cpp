@@ -147,6 +147,17 @@ class Desktop : public platform::DesktopSession {
   test::Rig& r_;
 };
 
+// NAME=VALUE words.
+std::vector<std::pair<std::string, std::string>> pairs(const Args& a) {
+  std::vector<std::pair<std::string, std::string>> out;
+  for (const std::string& w : a.words) {
+    size_t eq = w.find('=');
+    if (eq == std::string::npos) throw BadLine("\"" + w + "\" is no NAME=VALUE");
+    out.push_back({w.substr(0, eq), w.substr(eq + 1)});
+  }
+  return out;
+}
+
 TextBox& field(Case& c, const std::string& name) {
   Control& ctl = c.control(name);
   if (ctl.kind() != Kind::TextBox) throw BadLine(name + " is no text field");
@@ -338,8 +349,10 @@ const std::vector<Word>& words() {
          else if (ctl.kind() == Kind::ComboBox && static_cast<ComboBox&>(ctl).onClick) static_cast<ComboBox&>(ctl).onClick();
          else throw BadLine(a.at(0) + " cannot be clicked");
        }},
-      {"set", "set NAME VALUE: a field's text, a label's caption, a box's or bar's value, a window variable", false,
-       [](Case& c, const Args& a) { set(c, a.at(0), a.words.size() > 1 ? a.rest.substr(a.rest.find(' ') + 1) : ""); }},
+      {"set", "set NAME=VALUE...: a field's text, a label's caption, a box's or bar's value, a window variable", false,
+       [](Case& c, const Args& a) {
+         for (const auto& [name, v] : pairs(a)) set(c, name, v);
+       }},
       {"select", "select LIST ITEM: the item of that text chosen in a list (- for none)", false,
        [](Case& c, const Args& a) {
          auto& list = static_cast<ComboBox&>(c.control(a.at(0)));
@@ -435,6 +448,11 @@ const std::vector<Word>& words() {
          if (want.size() >= 2 && want.front() == '"' && want.back() == '"') want = want.substr(1, want.size() - 2);
          std::string got = c.value(a.at(0));
          if (got != want) throw Mismatch{want, got};
+       }},
+      {"expect", "expect NAME=VALUE...: as NAME = VALUE, several at once", true,
+       [](Case& c, const Args& a) {
+         for (const auto& [name, want] : pairs(a))
+           if (std::string got = c.value(name); got != want) throw Mismatch{name + "=" + want, name + "=" + got};
        }},
       {"line", "line LETTERS[@MS]...: the bytes written since the last line check; with @MS each group's time", true,
        expectLine},
