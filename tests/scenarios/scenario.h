@@ -7,7 +7,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -55,7 +54,6 @@ class Case {
 
  private:
   std::map<std::string, size_t> marks_;
-  std::set<std::string> watched_;
   std::unique_ptr<platform::DesktopSession> desktop_;
 };
 

@@ -2,9 +2,11 @@
 // around the window, and the expectations.  One row per word; add a row
 // for a new kind of action or expectation (a camera, a file, a tool).
 #include <algorithm>
+#include <filesystem>
 #include <sstream>
 
 #include "base/cp1252.h"
+#include "notes/f_notas.h"
 #include "tests/scenarios/scenario.h"
 
 namespace velmira::scenario {
@@ -226,9 +228,11 @@ void expectLine(Case& c, const Args& a) {
   }
 }
 
-std::string boxText(const platform::MessageBoxRequest& r, bool full) {
-  if (!full) return r.text;
-  return r.text + " | title " + r.title + (r.icon == platform::Icon::Critical ? " | critical" : "") +
+std::string boxText(const platform::MessageBoxRequest& r, bool full, const std::string& dir) {
+  std::string text = r.text;
+  if (size_t at = text.find(dir); at != std::string::npos) text = text.substr(0, at) + "DIR" + text.substr(at + dir.size());
+  if (!full) return text;
+  return text + " | title " + r.title + (r.icon == platform::Icon::Critical ? " | critical" : "") +
          (r.detail.empty() ? "" : " | detail " + r.detail);
 }
 
@@ -239,11 +243,18 @@ std::string boxText(const platform::MessageBoxRequest& r, bool full) {
 Case::Case(const std::vector<std::string>& lines) : t0(rig.clock.nowMs()) {
   desktop_ = std::make_unique<Desktop>(rig);
   rig.platform.desktop = desktop_.get();
+  std::map<std::string, std::string> last;  // what each watched name showed last
   for (const std::string& l : lines)
-    if (l.rfind("seen ", 0) == 0) watched_.insert(l.substr(5, l.find(' ', 5) - 5));
-  if (watched_.empty()) return;
-  form().onControlChanged = [this](Control& ctl) {
-    if (watched_.count(ctl.name())) rig.transcript.add(rig.clock.nowMs(), "seen " + ctl.name() + "=" + value(ctl.name()));
+    if (l.rfind("seen ", 0) == 0) last[l.substr(5, l.find(' ', 5) - 5)] = "";
+  std::map<const Control*, bool> visible;
+  for (const Control* c : form().controls()) visible[c] = c->visible();
+  form().onControlChanged = [this, last, visible](Control& ctl) mutable {
+    const int64_t now = rig.clock.nowMs();
+    if (visible[&ctl] != ctl.visible()) rig.transcript.add(now, "visibility " + ctl.name() + (ctl.visible() ? "+" : "-"));
+    visible[&ctl] = ctl.visible();
+    for (auto& [name, shown] : last)
+      if (name.substr(0, name.find('.')) == ctl.name() && value(name) != shown)
+        rig.transcript.add(now, "seen " + name + "=" + (shown = value(name)));
   };
 }
 
@@ -272,10 +283,17 @@ std::string Case::value(const std::string& name) {
       {"program", [&] { return rig.process.ended ? std::string("ended") : std::string("running"); }},
       {"sleeplock.reason", [&] { return static_cast<Desktop&>(*desktop_).reason_; }},
       {"port", [&] {
-         return f.MSComm_Puerto_Serie.isOpen() ? "open " + std::to_string(f.MSComm_Puerto_Serie.portNumber())
-                                               : std::string("closed");
+         auto& p = f.MSComm_Puerto_Serie;
+         return p.isOpen() ? "open " + std::to_string(p.portNumber()) + " " + rig.serial.settings : std::string("closed");
        }},
-      {"title", [&] { return f.caption(); }},
+      {"caption", [&] { return f.caption(); }},
+      {"shown", [&] { return yesNo(f.shown()); }},
+      {"Left", [&] { return std::to_string(f.Left); }},
+      {"Top", [&] { return std::to_string(f.Top); }},
+      {"process.title", [&] { return rig.process.titleText; }},
+      {"activated", [&] { return join(rig.instance.activated, " | "); }},
+      {"notes", [&] { return f.notas().L_Notas.caption(); }},
+      {"notes.visible", [&] { return yesNo(f.notas().visible()); }},
       {"keypath.prepared", [&] { return std::to_string(rig.keys.prepared); }},
   };
   if (auto it = special.find(name); it != special.end()) return it->second();
@@ -296,6 +314,12 @@ std::string Case::value(const std::string& name) {
          return join(items, " | ");
        }},
       {"maxlength", [&] { return std::to_string(static_cast<TextBox&>(c).maxLength()); }},
+      {"geometry", [&] {
+         const Geometry& g = c.geometry();
+         return std::to_string(g.left) + " " + std::to_string(g.top) + " " + std::to_string(g.width) + " " +
+                std::to_string(g.height);
+       }},
+      {"stretch", [&] { return yesNo(static_cast<Image&>(c).stretch()); }},
   };
   if (!prop.empty()) {
     auto it = props.find(prop);
@@ -389,6 +413,21 @@ const std::vector<Word>& words() {
       {"signal", "signal: the program is ended from outside (a signal, the session's end)", false,
        [](Case& c, const Args&) { c.form().Terminar_Programa(); }},
       {"closebox", "closebox: the window's close box", false, [](Case& c, const Args&) { c.form().Form_Unload(); }},
+      {"outer", "outer W H: the window's outer size in twips, as the window system frames it before the start", false,
+       [](Case& c, const Args& a) {
+         c.form().initOuterSize(static_cast<int>(number(a.at(0))), static_cast<int>(number(a.at(1))));
+       }},
+      {"resize", "resize W H: the user resizes the window (outer size in twips)", false,
+       [](Case& c, const Args& a) {
+         c.form().setOuterSize(static_cast<int>(number(a.at(0))), static_cast<int>(number(a.at(1))));
+       }},
+      {"folder", "folder program|shipped NAME: the program's folder for its files, the folder of what ships with it "
+                 "(DIR/NAME)", false,
+       [](Case& c, const Args& a) {
+         (a.at(0) == "program" ? c.rig.process.dir : c.rig.process.shipped) = c.rig.dir() + "/" + a.at(1);
+       }},
+      {"instance", "instance running: another Velmira runs already", false,
+       [](Case& c, const Args&) { c.rig.instance.running = true; }},
       {"wait", "wait MS: time passes, nothing happens", false,
        [](Case& c, const Args& a) { c.rig.clock.advance(number(a.at(0))); }},
       // The world around the window.
@@ -421,7 +460,10 @@ const std::vector<Word>& words() {
        }},
       {"file", "file NAME \"BYTES\": a file in the program's folder | file NAME = \"BYTES\" | file NAME = missing", false,
        [](Case& c, const Args& a) {
-         if (a.words.size() == 2) return c.rig.writeFile(a.at(0), a.at(1));
+         if (a.words.size() == 2) {
+           std::filesystem::create_directories(std::filesystem::path(c.rig.dir() + "/" + a.at(0)).parent_path());
+           return c.rig.writeFile(a.at(0), a.at(1));
+         }
          std::optional<std::string> got = c.rig.readFile(a.at(0));
          const std::string& want = a.at(2);
          if (a.at(1) != "=" || a.words.size() != 3) throw BadLine("file NAME \"BYTES\" | file NAME = \"BYTES\"");
@@ -445,7 +487,7 @@ const std::vector<Word>& words() {
        true,
        [](Case& c, const Args& a) {
          std::string want = a.rest.substr(a.rest.find("= ") + 2);
-         if (want.size() >= 2 && want.front() == '"' && want.back() == '"') want = want.substr(1, want.size() - 2);
+         if (want.size() >= 2 && want.front() == '"' && want.back() == '"') want = a.words.back();
          std::string got = c.value(a.at(0));
          if (got != want) throw Mismatch{want, got};
        }},
@@ -462,7 +504,7 @@ const std::vector<Word>& words() {
        [](Case& c, const Args& a) {
          const auto& shown = c.rig.messages.shown;
          bool full = a.rest.find(" | ") != std::string::npos;
-         std::string got = c.boxesSeen < shown.size() ? boxText(shown[c.boxesSeen], full) : "no box";
+         std::string got = c.boxesSeen < shown.size() ? boxText(shown[c.boxesSeen], full, c.rig.dir()) : "no box";
          ++c.boxesSeen;
          if (got != a.rest) throw Mismatch{a.rest, got};
        }},
@@ -483,6 +525,8 @@ const std::vector<Word>& words() {
        [](Case& c, const Args& a) {
          compare(std::vector<std::string>(a.words.begin() + 1, a.words.end()), c.since("seen " + a.at(0) + "="), " ");
        }},
+      {"visibility", "visibility NAME+ NAME-...: the controls shown (+) and hidden (-) since the last check, in order",
+       true, [](Case& c, const Args& a) { compare(a.words, c.since("visibility "), " "); }},
       {"received", "received FIELD KEYS: what reached the field of the last keys typed into it", true,
        [](Case& c, const Args& a) {
          Got got = c.since("received " + a.at(0) + " ");
