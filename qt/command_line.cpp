@@ -17,12 +17,20 @@ const char* const kUsage =
     "Opciones:\n"
     "  -h, --help     esta ayuda\n"
     "  -v, --version  la versión\n"
+    "  --apilar CARPETA [--salida ARCHIVO]\n"
+    "                 apila las fotos de CARPETA, por orden de nombre, en una foto\n"
+    "                 nítida: CARPETA/apilada.tif (16 bits) y CARPETA/apilada.jpg, o\n"
+    "                 ARCHIVO (.tif o .jpg); sin ventana. Necesita align_image_stack\n"
+    "                 y enfuse (sudo apt install hugin-tools enfuse)\n"
     "\n"
     "Sin carril a mano: velmira-sim crea uno simulado que aparece en la lista de\n"
     "puertos (velmira-sim --help).\n"
     "Códigos de salida: 0 fin normal, 1 sin pantalla gráfica para la ventana,\n"
     "2 opciones no válidas; terminado por una señal (SIGTERM, SIGINT, SIGHUP), deja\n"
-    "el motor apagado y termina por esa señal.\n";
+    "el motor apagado y termina por esa señal.\n"
+    "Con --apilar: 0 apilada, 1 una herramienta falló o el disco está lleno, 2\n"
+    "opciones no válidas, 3 carpeta vacía, foto ilegible o de otro tamaño, 4 faltan\n"
+    "las herramientas, 130 cancelado (Ctrl+C: no deja nada a medias).\n";
 
 namespace {
 
@@ -54,6 +62,11 @@ CommandLine readCommandLine(int argc, const char* const* argv) {
     if (arg == "-h" || arg == "--help") return {CommandLine::Mode::Help, {}};
     if (arg == "-v" || arg == "--version") return {CommandLine::Mode::Version, {}};
     if (line.mode != CommandLine::Mode::Window) continue;  // only help or version can still change it
+    // The fusion of a folder reads the rest itself.
+    if (arg == "--apilar" || arg.substr(0, 9) == "--apilar=" || arg == "--salida" || arg.substr(0, 9) == "--salida=") {
+      line = {CommandLine::Mode::Stack, {}};
+      continue;
+    }
     if (arg.size() < 2 || arg[0] != '-') {
       line = invalid("opción desconocida: " + std::string(arg));
       continue;

@@ -15,6 +15,7 @@ struct CommandLine {
     Help,     // kUsage on the standard output
     Version,  // the version on the standard output
     Invalid,  // `problem` says what is wrong; exit status 2
+    Stack,    // --apilar: a folder's frames fused, no window (stacking/command_line.h)
   };
   Mode mode = Mode::Window;
   std::string problem;

@@ -5,6 +5,7 @@
 
 #include "qt/command_line.h"
 #include "qt/window_main.h"
+#include "stacking/command_line.h"
 
 int main(int argc, char** argv) {
   using velmira::qt::CommandLine;
@@ -19,6 +20,8 @@ int main(int argc, char** argv) {
     case CommandLine::Mode::Invalid:
       std::fprintf(stderr, "velmira: %s\nPruebe «velmira --help».\n", line.problem.c_str());
       return 2;
+    case CommandLine::Mode::Stack:
+      return velmira::stacking::stackCommandMain(argc, argv);
     case CommandLine::Mode::Window:
       break;
   }

@@ -134,8 +134,14 @@ platform::ScreenSize QtProcess::screen() {
 }
 
 std::string chooseDataDir(const std::string& programDir, const std::string& userDataDir,
-                          const std::function<bool(const std::string&)>& writable) {
-  if (writable(programDir)) return programDir;
+                          const std::function<bool(const std::string&)>& writable,
+                          const std::function<bool(const std::string&)>& isDir) {
+  // A user's slots never go among the system's programs, and the first
+  // start from the desktop menu put the shipped picture and first slot in
+  // the user's folder, where they must be found.
+  const bool installed = programDir.size() > 4 && programDir.ends_with("/bin") && isDir &&
+                         isDir(programDir.substr(0, programDir.size() - 4) + "/share/velmira");
+  if (!installed && writable(programDir)) return programDir;
   return userDataDir + "/velmira";
 }
 
@@ -148,7 +154,8 @@ std::string QtProcess::programDir() {
     dataDir_ = chooseDataDir(
         QCoreApplication::applicationDirPath().toStdString(),
         QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString(),
-        [](const std::string& dir) { return access(dir.c_str(), W_OK) == 0; });
+        [](const std::string& dir) { return access(dir.c_str(), W_OK) == 0; },
+        [](const std::string& dir) { return QFileInfo(qs(dir)).isDir(); });
     QDir().mkpath(qs(*dataDir_));
   }
   return *dataDir_;

@@ -64,8 +64,9 @@ class QtPictures : public platform::Pictures {
 class QtProcess : public platform::Process {
  public:
   platform::ScreenSize screen() override;
-  // The program's own folder when it can be written to, otherwise the
-  // user's data folder (~/.local/share/velmira), decided at the first call
+  // The program's own folder when it can be written to and the program is
+  // not an installed one, otherwise the user's data folder
+  // (~/.local/share/velmira), decided at the first call
   // and kept: a folder that becomes read-only later makes a save fail with
   // its message instead of going elsewhere.
   std::string programDir() override;
@@ -87,8 +88,12 @@ class QtProcess : public platform::Process {
 };
 
 // The folder of the slots and the picture for a program in `programDir`:
-// that folder when `writable` says so, otherwise `userDataDir`/velmira.
+// that folder when `writable` says so, otherwise `userDataDir`/velmira.  An
+// installed program (`programDir` is <prefix>/bin and `isDir` finds
+// <prefix>/share/velmira) always uses `userDataDir`/velmira, even for a
+// user who may write to <prefix>/bin (root).
 std::string chooseDataDir(const std::string& programDir, const std::string& userDataDir,
-                          const std::function<bool(const std::string&)>& writable);
+                          const std::function<bool(const std::string&)>& writable,
+                          const std::function<bool(const std::string&)>& isDir = {});
 
 }  // namespace velmira::qt
