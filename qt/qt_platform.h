@@ -92,6 +92,19 @@ class QtProcess : public platform::Process {
 // installed program (`programDir` is <prefix>/bin and `isDir` finds
 // <prefix>/share/velmira) always uses `userDataDir`/velmira, even for a
 // user who may write to <prefix>/bin (root).
+// <prefix>/share/velmira when `programDir` is <prefix>/bin and `isDir` finds
+// that folder (an installed program), otherwise empty.
+std::string installedShareDir(const std::string& programDir, const std::function<bool(const std::string&)>& isDir);
+
+// The first start of an installed program, however it is started (the
+// desktop menu, a terminal): the notes, the first configuration slot and
+// the background picture shipped in `shipped` are put in the user's
+// `folder`.  A file the user already has is never replaced, and one the
+// user deletes later is not put back, so the window then says it is
+// missing: `folder`/.primer-inicio lists what was offered.  A copy that
+// fails (a full disk) is left out and tried again at the next start.
+void offerShippedFiles(const std::string& shipped, const std::string& folder);
+
 std::string chooseDataDir(const std::string& programDir, const std::string& userDataDir,
                           const std::function<bool(const std::string&)>& writable,
                           const std::function<bool(const std::string&)>& isDir = {});

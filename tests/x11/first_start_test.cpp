@@ -5,6 +5,7 @@
 // ships with it, and holds the first configuration slot: saved to slot 2 as
 // it stands, it gives the shipped slot back byte for byte.  A picture the
 // user deletes afterwards is not put back: the next start says it is missing.
+// Started from a terminal instead, the first start is the same.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -86,14 +87,14 @@ class InstalledVelmira {
   std::string home() const { return home_.path().toStdString(); }
   std::string userFolder() const { return home() + "/.local/share/velmira"; }
   std::string shipped(const std::string& name) const { return root_.path().toStdString() + "/usr/share/velmira/" + name; }
-  // Started as the desktop menu starts it, with nothing of the test's
-  // environment but the display.
-  std::unique_ptr<test::ChildProcess> start() const {
+  // Started as the desktop menu starts it (or the program itself, as from
+  // a terminal), with nothing of the test's environment but the display.
+  std::unique_ptr<test::ChildProcess> start(const std::string& program = "velmira-escritorio") const {
     auto env = [](const char* name) { return std::string(name) + "=" + (std::getenv(name) ? std::getenv(name) : ""); };
     return std::make_unique<test::ChildProcess>(
         "/usr/bin/env", std::vector<std::string>{"-i", "HOME=" + home(), "XDG_RUNTIME_DIR=" + home() + "/run",
                                                  env("DISPLAY"), env("XAUTHORITY"), "PATH=/usr/bin:/bin",
-                                                 root_.path().toStdString() + "/usr/bin/velmira-escritorio"});
+                                                 root_.path().toStdString() + "/usr/bin/" + program});
   }
 
  private:
@@ -155,6 +156,12 @@ TEST(FirstStart, TheInstalledProgramOpensWithItsPictureAndFirstSlotAndNoBox) {
       << "no box for the deleted picture";
   EXPECT_EQ(windows.find(again->pid(), "Velmira v.101"), 0UL);
   EXPECT_FALSE(std::filesystem::exists(velmira.userFolder() + "/MiImagen.jpg"));
+  again.reset();
+
+  std::filesystem::remove_all(velmira.userFolder());
+  auto fromTerminal = velmira.start("velmira");
+  EXPECT_TRUE(test::pollUntil([&] { return windows.find(fromTerminal->pid(), "Velmira v.101") != 0; }, 20000))
+      << "no window, or a box held it back";
 }
 
 }  // namespace
