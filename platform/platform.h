@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/stack_fusion.h"
+
 namespace velmira::platform {
 
 // A failure caught by the failure trap of the handlers that write to the
@@ -309,6 +311,7 @@ struct Platform {
   Process& process;
   DesktopSession* desktop = nullptr;  // none: no desktop services
   Camera* camera = nullptr;           // none: no camera library
+  StackFusion* fusion = nullptr;      // none: stacks are not fused
 };
 
 }  // namespace velmira::platform
