@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "stack/camera_shot.h"
-#include "tests/unit/motion_support.h"
+#include "tests/support/fake_platform.h"
 
 namespace velmira::test {
 namespace {
@@ -16,8 +16,14 @@ using Strings = std::vector<std::string>;
 using Cause = platform::Camera::Cause;
 namespace fs = std::filesystem;
 
-class Camara : public MotionRig {
+class Camara : public ::testing::Test {
  protected:
+  Rig rig{{.recordShown = true}};
+  Form_Principal& f = rig.form();
+  void conectar() {
+    rig.connectedPastReset();
+    rig.transcript.entries.clear();
+  }
   void SetUp() override {
     setenv("TZ", "UTC", 1);
     tzset();
