@@ -1,4 +1,4 @@
-// The fusing tools' processes on Linux: at nice 19 and the idle disk
+// The fusing tools' processes on Linux: idle class at nice 19 and the idle disk
 // class, their output read line by line, and a cancel that kills what they
 // started too.
 #include <gtest/gtest.h>
@@ -19,11 +19,11 @@ TEST(PosixProcesses, LowestPriorityOutputByLinesAndACancelKillsTheWholeGroup) {
   std::atomic<bool> cancel{false};
   std::vector<std::string> lines;
   auto collect = [&](const std::string& l) { lines.push_back(l); };
-  ProcessResult r = processes.run({*sh, {"-c", "cut -d' ' -f19 /proc/$$/stat; ionice -p $$; printf 'a\\rb'; exit 3"}, "/"},
+  ProcessResult r = processes.run({*sh, {"-c", "cut -d' ' -f19,41 /proc/$$/stat; ionice -p $$; printf 'a\\rb'; exit 3"}, "/"},
                                   collect, cancel);
   EXPECT_EQ(r.exitCode, 3);
   EXPECT_FALSE(r.succeeded());
-  EXPECT_EQ(lines, (std::vector<std::string>{"19", "idle", "a", "b"}));
+  EXPECT_EQ(lines, (std::vector<std::string>{"19 5", "idle", "a", "b"}));  // nice 19, SCHED_IDLE
 
   // A tool that started one of its own, which would outlive a kill of the
   // tool alone.
