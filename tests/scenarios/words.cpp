@@ -399,6 +399,13 @@ const std::vector<Word>& words() {
          }
          c.rig.transcript.add(c.rig.clock.nowMs(), "received " + t.name() + " " + received);
        }},
+      {"enter", "enter FIELD: the user presses Enter in a field that has the focus", false,
+       [](Case& c, const Args& a) {
+         TextBox& t = field(c, a.at(0));
+         c.form().SetFocus(t);
+         int got = c.form().keyPress(t, 13);
+         c.rig.transcript.add(c.rig.clock.nowMs(), "received " + t.name() + " " + (got ? "{Enter}" : ""));
+       }},
       {"focus", "focus NAME: the user puts the focus on a control", false,
        [](Case& c, const Args& a) { c.form().SetFocus(c.control(a.at(0))); }},
       {"caret", "caret FIELD START [LENGTH]: the caret placed, or a part of the text selected", false,
