@@ -1,6 +1,10 @@
 #include "qt/qt_platform.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,6 +31,8 @@ using platform::sleepUntilNs;
 // Longest real sleep between two repaint passes of a wait: about one
 // refresh of the screen.
 constexpr int64_t kSliceNs = 10'000'000;
+// The least of a wait that still starts an event pass.
+constexpr int64_t kLastPassNs = 2'000'000;
 
 bool isUserInput(QEvent::Type t) {
   switch (t) {
@@ -68,16 +74,23 @@ void QtClock::sleepMs(int32_t ms) {
   }
   ++depth_;
   // Events are processed at the start of the wait and then every slice,
-  // never once the time is up: a repaint then would lengthen the wait.
+  // but only while enough of the wait remains for a pass, repaint included:
+  // one that started just before the deadline would lengthen the wait (a
+  // 1 ms step's wait has no pass at all; the move's own pass after each
+  // step keeps the window current).  A slice that would end too close to
+  // the deadline runs on to it.
   for (;;) {
-    const int64_t left = deadline - monotonicNs();
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents,
-                                    static_cast<int>(std::max<int64_t>(0, left / 1'000'000)));
-    const int64_t now = monotonicNs();
+    int64_t now = monotonicNs();
+    if (deadline - now >= kLastPassNs) {
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents,
+                                      static_cast<int>((deadline - now) / 1'000'000));
+      now = monotonicNs();
+    }
     if (now >= deadline) break;
-    const int64_t until = std::min(deadline, now + kSliceNs);
+    int64_t until = std::min(deadline, now + kSliceNs);
+    if (deadline - until < kLastPassNs) until = deadline;
     sleepUntilNs(until, until == deadline);
-    if (monotonicNs() >= deadline) break;
+    if (until == deadline) break;
   }
   if (--depth_ == 0) releaseHeldInput();
 }
@@ -133,18 +146,29 @@ platform::ScreenSize QtProcess::screen() {
   return {twips(s->size().width()), twips(s->size().height())};
 }
 
+bool isSystemFolder(const std::string& dir) {
+  char resolved[PATH_MAX];
+  const std::string real = realpath(dir.c_str(), resolved) ? std::string(resolved) : dir;
+  if (real == "/usr" || real.rfind("/usr/", 0) == 0) return true;
+  struct stat st {};
+  return stat(real.c_str(), &st) == 0 && st.st_uid != geteuid();
+}
+
 std::string chooseDataDir(const std::string& programDir, const std::string& userDataDir,
                           const std::function<bool(const std::string&)>& writable) {
-  if (writable(programDir)) return programDir;
+  // Run as root (sudo, a common reflex when the port is refused) every
+  // folder is writable: a system folder is still never written into.
+  if (!isSystemFolder(programDir) && writable(programDir)) return programDir;
   return userDataDir + "/velmira";
 }
 
 std::string QtProcess::programDir() {
   if (!dataDir_) {
     // The configuration slots and the background picture live beside the
-    // program.  An installed program's directory (/usr/bin) belongs to
-    // root, a shared install may be read-only: there they live in the
-    // user's data folder instead, so that saving a slot works.
+    // program.  An installed program's directory (/usr/bin) is a system
+    // folder, a shared install may be read-only or someone else's: there
+    // they live in the user's data folder instead, so that saving a slot
+    // works and nothing is written into the system.
     dataDir_ = chooseDataDir(
         QCoreApplication::applicationDirPath().toStdString(),
         QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString(),
@@ -171,7 +195,7 @@ void QtProcess::end() {
     std::signal(endSignal, SIG_DFL);
     std::raise(endSignal);
   }
-  _exit(0);
+  _exit(exitStatus);
 }
 
 }  // namespace velmira::qt

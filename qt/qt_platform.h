@@ -64,8 +64,8 @@ class QtPictures : public platform::Pictures {
 class QtProcess : public platform::Process {
  public:
   platform::ScreenSize screen() override;
-  // The program's own folder when it can be written to, otherwise the
-  // user's data folder (~/.local/share/velmira), decided at the first call
+  // The program's own folder when it is the user's and can be written to,
+  // otherwise the user's data folder (~/.local/share/velmira), decided at the first call
   // and kept: a folder that becomes read-only later makes a save fail with
   // its message instead of going elsewhere.
   std::string programDir() override;
@@ -80,14 +80,21 @@ class QtProcess : public platform::Process {
   // The signal that ends the program (0: none): end() then ends the process
   // by that signal, with its default action.
   int endSignal = 0;
+  // The exit status otherwise.
+  int exitStatus = 0;
 
  private:
   std::string title_ = "Velmira";
   std::optional<std::string> dataDir_;
 };
 
+// A folder of the system: under /usr, or not owned by the user running
+// the program.
+bool isSystemFolder(const std::string& dir);
+
 // The folder of the slots and the picture for a program in `programDir`:
-// that folder when `writable` says so, otherwise `userDataDir`/velmira.
+// that folder when it is no system folder and `writable` says so,
+// otherwise `userDataDir`/velmira.
 std::string chooseDataDir(const std::string& programDir, const std::string& userDataDir,
                           const std::function<bool(const std::string&)>& writable);
 
