@@ -52,6 +52,9 @@ void Form_Principal::Command_CONECTAR_Click() {
     } else {
       Parada = 1;
       try {
+        // Pressed during a shot's hold: the shutter output is released
+        // first, or it would stay on until the controller's own guard.
+        if (Obturador_Abierto) Enviar("s");
         Enviar("p");
       } catch (const platform::Failure&) {
         // The device is gone (an unplugged adapter): its motor can no longer

@@ -50,6 +50,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt's own texts in Spanish (the window loads them at start).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
+# The frames of a stack fused into one sharp picture (velmira --apilar).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hugin-tools, enfuse")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

@@ -1,78 +1,29 @@
-// Velmira: the main window over the machine's platform.
-#include <QApplication>
-#include <QCommandLineParser>
+// Velmira: the command line is read first, without the window system, so
+// that a mode that needs no window runs where there is no display; then the
+// mode runs.
 #include <cstdio>
-#include <cstring>
 
-#include "app/form_principal.h"
-#include "qt/ending.h"
-#include "qt/main_view.h"
-#include "qt/real_platform.h"
-#include "qt/spanish_texts.h"
-
-namespace {
-
-constexpr const char* kHelp =
-    "Uso: velmira [opciones]\n"
-    "\n"
-    "Mueve un carril motorizado de macrofotografía, paso a paso, a través de su\n"
-    "controlador (una placa tipo Arduino en un puerto serie) y dispara la cámara en\n"
-    "cada posición, con el controlador o con una tecla de función para el programa de\n"
-    "la cámara. Sin opciones abre la ventana.\n"
-    "\n"
-    "Opciones:\n"
-    "  -h, --help     esta ayuda\n"
-    "  -v, --version  la versión\n"
-    "\n"
-    "Sin carril a mano: velmira-sim crea uno simulado que aparece en la lista de\n"
-    "puertos (velmira-sim --help).\n"
-    "Códigos de salida: 0 fin normal, 2 opciones no válidas; terminado por una señal\n"
-    "(SIGTERM, SIGINT, SIGHUP), deja el motor apagado y termina por esa señal.\n";
-
-}  // namespace
+#include "qt/command_line.h"
+#include "qt/window_main.h"
+#include "stacking/command_line.h"
 
 int main(int argc, char** argv) {
-  // Help and version need no window (and no display).
-  for (int i = 1; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "-h") || !std::strcmp(argv[i], "--help")) {
-      std::fputs(kHelp, stdout);
+  using velmira::qt::CommandLine;
+  const CommandLine line = velmira::qt::readCommandLine(argc, argv);
+  switch (line.mode) {
+    case CommandLine::Mode::Help:
+      std::fputs(velmira::qt::kUsage, stdout);
       return 0;
-    }
-    if (!std::strcmp(argv[i], "-v") || !std::strcmp(argv[i], "--version")) {
+    case CommandLine::Mode::Version:
       std::puts("velmira " VELMIRA_VERSION);
       return 0;
-    }
+    case CommandLine::Mode::Invalid:
+      std::fprintf(stderr, "velmira: %s\nPruebe «velmira --help».\n", line.problem.c_str());
+      return 2;
+    case CommandLine::Mode::Stack:
+      return velmira::stacking::stackCommandMain(argc, argv);
+    case CommandLine::Mode::Window:
+      break;
   }
-  QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("velmira"));
-  QApplication::setApplicationVersion(QStringLiteral(VELMIRA_VERSION));
-  // Anything left once Qt took its own options (-platform, -display ...) is
-  // not an option of Velmira.
-  QCommandLineParser options;
-  options.addOptions({{{QStringLiteral("h"), QStringLiteral("help")}, QString()},
-                      {{QStringLiteral("v"), QStringLiteral("version")}, QString()}});
-  if (!options.parse(QApplication::arguments()) || !options.positionalArguments().isEmpty()) {
-    const QString name = options.unknownOptionNames().value(0);
-    const QString what = name.isEmpty()       ? options.positionalArguments().value(0)
-                         : name.size() == 1 ? QStringLiteral("-") + name
-                                            : QStringLiteral("--") + name;
-    std::fprintf(stderr, "velmira: opción desconocida: %s\nPruebe «velmira --help».\n", qPrintable(what));
-    return 2;
-  }
-  // The window is Spanish: Qt's own texts (the fields' context menus, the
-  // standard buttons) too.
-  velmira::qt::installSpanishQtTexts();
-  QApplication::setStyle(QStringLiteral("Fusion"));  // the style that shows the buttons' face colours
-  velmira::qt::RealPlatform machine;
-  velmira::Form_Principal form(machine.platform);
-  velmira::qt::MainView view(form);
-  // From here on a signal or the session's end leaves the controller safe.
-  velmira::qt::EndFromOutside ending(form, machine.process);
-  try {
-    // The load handler, then the window is shown.
-    form.start();
-  } catch (const velmira::ProgramEnded&) {
-    return 0;
-  }
-  return QApplication::exec();
+  return velmira::qt::runWindow(argc, argv);
 }

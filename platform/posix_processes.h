@@ -1,0 +1,24 @@
+// Processes on Linux: each in its own process group at nice 19 and idle I/O
+// priority, so that a fusion never takes time from the rail's steps.
+#pragma once
+
+#include <atomic>
+
+#include "platform/processes.h"
+
+namespace velmira::platform {
+
+class PosixProcesses : public Processes {
+ public:
+  std::optional<std::string> find(const std::string& program) override;
+  ProcessResult run(const ProcessRequest& request, const std::function<void(const std::string&)>& onLine,
+                    const std::atomic<bool>& cancel) override;
+};
+
+// SIGINT, SIGTERM and SIGHUP set `flag` instead of ending the program (for
+// the command line, whose run then stops its tools and cleans up).  Returns
+// the signal that came last, 0 for none, through `lastSignal()`.
+void cancelOnSignals(std::atomic<bool>* flag);
+int lastSignal();
+
+}  // namespace velmira::platform
