@@ -10,7 +10,24 @@ install(PROGRAMS ${CMAKE_SOURCE_DIR}/packaging/velmira-escritorio DESTINATION ${
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/velmira.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/velmira.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/org.velmira.Velmira.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-install(FILES ${CMAKE_SOURCE_DIR}/packaging/Notas.txt DESTINATION ${CMAKE_INSTALL_DATADIR}/velmira)
+# What the package ships in share/velmira, gathered in build/shipped/: the
+# notes, the first configuration slot and the background picture, drawn
+# here from its source.  The desktop menu's first start (velmira-escritorio)
+# and `./dev run` put them in the folder the window runs in.
+set(VELMIRA_SHIPPED ${CMAKE_BINARY_DIR}/shipped)
+configure_file(${CMAKE_SOURCE_DIR}/packaging/Notas.txt ${VELMIRA_SHIPPED}/Notas.txt COPYONLY)
+configure_file(${CMAKE_SOURCE_DIR}/packaging/configuracion.ini ${VELMIRA_SHIPPED}/configuracion.ini COPYONLY)
+install(FILES ${VELMIRA_SHIPPED}/Notas.txt ${VELMIRA_SHIPPED}/configuracion.ini DESTINATION ${CMAKE_INSTALL_DATADIR}/velmira)
+if(VELMIRA_GUI)
+  add_executable(velmira-make-background ${CMAKE_SOURCE_DIR}/packaging/make_background.cpp)
+  target_link_libraries(velmira-make-background PRIVATE Qt6::Gui)
+  add_custom_command(OUTPUT ${VELMIRA_SHIPPED}/MiImagen.jpg
+    COMMAND velmira-make-background ${VELMIRA_SHIPPED}/MiImagen.jpg
+    DEPENDS velmira-make-background
+    COMMENT "The background picture")
+  add_custom_target(velmira_background ALL DEPENDS ${VELMIRA_SHIPPED}/MiImagen.jpg)
+  install(FILES ${VELMIRA_SHIPPED}/MiImagen.jpg DESTINATION ${CMAKE_INSTALL_DATADIR}/velmira)
+endif()
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/60-velmira.rules DESTINATION lib/udev/rules.d)
 if(DEFINED VELMIRA_FIRMWARE_DIR)
   install(FILES ${VELMIRA_FIRMWARE_DIR}/velmira-firmware-4wire.hex ${VELMIRA_FIRMWARE_DIR}/velmira-firmware-stepdir.hex

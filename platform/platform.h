@@ -57,9 +57,10 @@ class KeySynth {
   // Why no key can be synthesised here (in Spanish), or nothing when it can.
   // May wait for the desktop to answer a request made by prepare().
   virtual std::optional<std::string> unavailableReason() = 0;
-  // Key shots are coming (the key mode chosen with the rail connected): a
-  // path that needs the user's permission asks for it now, not in the
-  // middle of a run.
+  // Key shots are coming (the key mode chosen with the rail connected, or a
+  // run in key mode starts): a path that needs the user's permission asks
+  // for it now, not in the middle of a run, and asks again when it was
+  // refused or lost before.
   virtual void prepare() {}
   // What the user should know before the first key shot (in Spanish), for
   // example that the key reaches only some programs; nothing when all is
@@ -67,6 +68,12 @@ class KeySynth {
   virtual std::optional<std::string> caveat() { return std::nullopt; }
   // One keyboard event: virtual key, scan code, flags (2 = key up), extra.
   virtual void keyEvent(uint8_t virtualKey, uint8_t scanCode, uint32_t flags, uintptr_t extraInfo) = 0;
+  // Why the key events since the last call did not all reach the desktop
+  // (in Spanish), once; nothing when they did.
+  virtual std::optional<std::string> failure() { return std::nullopt; }
+  // What the user should know that stops nothing (a permission that could
+  // not be kept for the next program run), in Spanish, once.
+  virtual std::optional<std::string> notice() { return std::nullopt; }
 };
 
 // Time: a monotonic clock and the blocking wait.  During a wait no handler

@@ -16,8 +16,12 @@
 #include <QStandardPaths>
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
 
 #include "platform/steady_clock.h"
 #include "qt/look.h"
@@ -154,12 +158,52 @@ bool isSystemFolder(const std::string& dir) {
   return stat(real.c_str(), &st) == 0 && st.st_uid != geteuid();
 }
 
+std::string installedShareDir(const std::string& programDir, const std::function<bool(const std::string&)>& isDir) {
+  if (programDir.size() <= 4 || !programDir.ends_with("/bin") || !isDir) return {};
+  const std::string share = programDir.substr(0, programDir.size() - 4) + "/share/velmira";
+  return isDir(share) ? share : std::string();
+}
+
 std::string chooseDataDir(const std::string& programDir, const std::string& userDataDir,
-                          const std::function<bool(const std::string&)>& writable) {
-  // Run as root (sudo, a common reflex when the port is refused) every
-  // folder is writable: a system folder is still never written into.
-  if (!isSystemFolder(programDir) && writable(programDir)) return programDir;
+                          const std::function<bool(const std::string&)>& writable,
+                          const std::function<bool(const std::string&)>& isDir) {
+  // A user's slots never go among the system's programs, and the first
+  // start put the shipped picture and first slot in the user's folder,
+  // where they must be found.  Run as root (sudo, a common reflex when the
+  // port is refused) every folder is writable: a system folder is still
+  // never written into.
+  if (!isSystemFolder(programDir) && installedShareDir(programDir, isDir).empty() && writable(programDir))
+    return programDir;
   return userDataDir + "/velmira";
+}
+
+void offerShippedFiles(const std::string& shipped, const std::string& folder) {
+  const std::string list = folder + "/.primer-inicio";
+  std::set<std::string> offered;
+  {
+    std::ifstream in(list);
+    for (std::string line; std::getline(in, line);) offered.insert(line);
+  }
+  std::ofstream record(list, std::ios::app);
+  for (const char* name : {"Notas.txt", "configuracion.ini", "MiImagen.jpg"}) {
+    const std::string from = shipped + "/" + name, to = folder + "/" + name;
+    struct stat st;
+    if (offered.count(name) || stat(from.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    // Copied whole under another name, then linked to its own name, which
+    // fails when a file (or a link, even a broken one) of that name is
+    // there: nothing of the user's is replaced, and no half-copied file is
+    // ever seen under the name.
+    bool there = lstat(to.c_str(), &st) == 0;
+    if (!there) {
+      const std::string part = folder + "/." + name + ".nuevo";
+      std::error_code ec;
+      if (std::filesystem::copy_file(from, part, std::filesystem::copy_options::overwrite_existing, ec))
+        there = link(part.c_str(), to.c_str()) == 0 || errno == EEXIST;
+      unlink(part.c_str());
+    }
+    // A copy that failed (a full disk) is tried again at the next start.
+    if (there) record << name << '\n';
+  }
 }
 
 std::string QtProcess::programDir() {
@@ -169,11 +213,13 @@ std::string QtProcess::programDir() {
     // folder, a shared install may be read-only or someone else's: there
     // they live in the user's data folder instead, so that saving a slot
     // works and nothing is written into the system.
-    dataDir_ = chooseDataDir(
-        QCoreApplication::applicationDirPath().toStdString(),
-        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString(),
-        [](const std::string& dir) { return access(dir.c_str(), W_OK) == 0; });
+    const std::string own = QCoreApplication::applicationDirPath().toStdString();
+    auto isDir = [](const std::string& dir) { return QFileInfo(qs(dir)).isDir(); };
+    dataDir_ = chooseDataDir(own, QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString(),
+                             [](const std::string& dir) { return access(dir.c_str(), W_OK) == 0; }, isDir);
     QDir().mkpath(qs(*dataDir_));
+    const std::string shipped = installedShareDir(own, isDir);
+    if (!shipped.empty() && *dataDir_ != own) offerShippedFiles(shipped, *dataDir_);
   }
   return *dataDir_;
 }

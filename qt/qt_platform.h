@@ -64,8 +64,9 @@ class QtPictures : public platform::Pictures {
 class QtProcess : public platform::Process {
  public:
   platform::ScreenSize screen() override;
-  // The program's own folder when it is the user's and can be written to,
-  // otherwise the user's data folder (~/.local/share/velmira), decided at the first call
+  // The program's own folder when it is the user's, can be written to and
+  // the program is not an installed one, otherwise the user's data folder
+  // (~/.local/share/velmira), decided at the first call
   // and kept: a folder that becomes read-only later makes a save fail with
   // its message instead of going elsewhere.
   std::string programDir() override;
@@ -94,8 +95,25 @@ bool isSystemFolder(const std::string& dir);
 
 // The folder of the slots and the picture for a program in `programDir`:
 // that folder when it is no system folder and `writable` says so,
-// otherwise `userDataDir`/velmira.
+// otherwise `userDataDir`/velmira.  An
+// installed program (`programDir` is <prefix>/bin and `isDir` finds
+// <prefix>/share/velmira) always uses `userDataDir`/velmira, even for a
+// user who may write to <prefix>/bin (root).
+// <prefix>/share/velmira when `programDir` is <prefix>/bin and `isDir` finds
+// that folder (an installed program), otherwise empty.
+std::string installedShareDir(const std::string& programDir, const std::function<bool(const std::string&)>& isDir);
+
+// The first start of an installed program, however it is started (the
+// desktop menu, a terminal): the notes, the first configuration slot and
+// the background picture shipped in `shipped` are put in the user's
+// `folder`.  A file the user already has is never replaced, and one the
+// user deletes later is not put back, so the window then says it is
+// missing: `folder`/.primer-inicio lists what was offered.  A copy that
+// fails (a full disk) is left out and tried again at the next start.
+void offerShippedFiles(const std::string& shipped, const std::string& folder);
+
 std::string chooseDataDir(const std::string& programDir, const std::string& userDataDir,
-                          const std::function<bool(const std::string&)>& writable);
+                          const std::function<bool(const std::string&)>& writable,
+                          const std::function<bool(const std::string&)>& isDir = {});
 
 }  // namespace velmira::qt

@@ -106,6 +106,7 @@ void Form_Principal::B_Procesar_Click() {
       MsgBox("Nº de pasos incorrecto");
     } else {
       Text_Mensajes.setText(s.atras ? "Moviendo hacia atras" : "Moviendo hacia adelante");
+      stack::Preparar_Disparo(*this);
       plan = Plan(*this, s);
       inicio = platform_.clock.nowMs();
       if (escritorio) escritorio->runStarted(*plan);

@@ -69,13 +69,26 @@ bool Disparo_Tecla(Form_Principal& f, const std::optional<std::string>& nombre) 
     Detener_Serie(f, "No se puede enviar la tecla de disparo: " + *motivo);
     return false;
   }
-  // Said once per program run, before the first key shot; the run goes on.
+  // Said once per program run, before the first key shot that has it; the
+  // run goes on.
   if (!f.Aviso_Tecla_Dado) {
-    f.Aviso_Tecla_Dado = true;
-    if (std::optional<std::string> aviso = f.plataforma().keys.caveat()) f.MsgBox(*aviso);
+    if (std::optional<std::string> aviso = f.plataforma().keys.caveat()) {
+      f.Aviso_Tecla_Dado = true;
+      f.MsgBox(*aviso);
+    }
   }
+  // What stops nothing goes to the message field: the run is not held.
+  if (std::optional<std::string> nota = f.plataforma().keys.notice()) f.Text_Mensajes.setText(*nota);
+  const std::string antes = f.Nfotos.text();
   Contar_Foto(f);
   f.Pulsar_Tecla(*codigo);
+  // A key the desktop did not take is no photo: the count goes back and the
+  // run stops with the cause.
+  if (std::optional<std::string> fallo = f.plataforma().keys.failure()) {
+    f.Nfotos.setText(antes);
+    Detener_Serie(f, "No se puede enviar la tecla de disparo: " + *fallo);
+    return false;
+  }
   return true;
 }
 
@@ -114,6 +127,10 @@ bool Tomar_Foto(Form_Principal& f, const Ajustes_Disparo& ajustes) {
     case Tipo::Tecla: return Disparo_Tecla(f, ajustes.tecla);
   }
   return true;
+}
+
+void Preparar_Disparo(Form_Principal& f) {
+  if (f.Check1.value() == 1 && Tipo_Disparo(f) == Tipo::Tecla) f.plataforma().keys.prepare();
 }
 
 double Duracion_Disparo(Form_Principal& f, const Ajustes_Disparo& ajustes) {
@@ -164,7 +181,10 @@ void Form_Principal::CheckEsp_Click() {
 }
 
 void Form_Principal::Pulsar_Tecla(int32_t& Tecla) {
-  // Down and up back to back: no wait and no event pass between them.
+  // Down and up back to back: no event pass between them.  The key path
+  // hands the release over only once the desktop has taken the press (a
+  // portal that serves its calls in parallel would otherwise let the
+  // release overtake the press and leave the key held down).
   uint8_t vk = static_cast<uint8_t>(Tecla);
   platform_.keys.keyEvent(vk, 0, 0, 0);
   platform_.keys.keyEvent(vk, 0, 2, 0);

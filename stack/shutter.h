@@ -24,6 +24,10 @@ std::optional<int32_t> Codigo_Tecla(const std::string& nombre);
 // False when a key shot could not be taken (the run was stopped).
 bool Tomar_Foto(Form_Principal& f, const Ajustes_Disparo& ajustes);
 
+// A run starts: a key shot's path asks the desktop for its permission now
+// (again, after a refusal or a lost session), not at the first frame.
+void Preparar_Disparo(Form_Principal& f);
+
 // How long the shot the window's state chooses holds the run, in ms: the
 // controller's actuations and the mirror delay; a key shot takes no time.
 double Duracion_Disparo(Form_Principal& f, const Ajustes_Disparo& ajustes);

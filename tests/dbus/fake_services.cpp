@@ -76,7 +76,6 @@ QDBusObjectPath FakePortal::SelectDevices(const QDBusObjectPath& s, const QVaria
 
 QDBusObjectPath FakePortal::Start(const QDBusObjectPath& s, const QString&, const QVariantMap& options) {
   calls.push_back(std::string("Start") + (s.path() == session ? "" : " WRONG SESSION"));
-  if (refuse) return respond(options, 1, {});
   return respond(options, 0, {{QStringLiteral("devices"), uint(1)}, {QStringLiteral("restore_token"), QStringLiteral("token-1")}});
 }
 
@@ -84,12 +83,6 @@ void FakePortal::NotifyKeyboardKeysym(const QDBusObjectPath& s, const QVariantMa
   char text[64];
   std::snprintf(text, sizeof text, "key %x %u%s", keysym, state, s.path() == session ? "" : " WRONG SESSION");
   calls.push_back(text);
-}
-
-void FakePortal::closeSession() {
-  connection_.send(
-      QDBusMessage::createSignal(session, QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Closed"))
-      << QVariantMap());
 }
 
 uint FakeNotifications::Notify(const QString& app, uint replaces, const QString& icon, const QString& summary,
@@ -129,7 +122,7 @@ FakeServices::FakeServices()
                       QStringLiteral("Update"), &dock, SLOT(Update(QString, QVariantMap)));
   connection_.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
   connection_.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &portal,
-                             QDBusConnection::ExportAllSlots);
+                             QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties);
 }
 
 FakeServices::~FakeServices() {

@@ -1,9 +1,12 @@
-// The shutter key on a Wayland session goes through the desktop portal:
-// the exact calls, the keysyms pressed then released per frame, and runs
-// that stop without counting a photo when the portal cannot deliver.
+// The shutter key on a Wayland session goes through the desktop portal,
+// the real frontend with a recording backend behind it: the calls in the
+// order the desktop gets them, the permission kept or asked again, and
+// the X path where the portal has no keyboard.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
@@ -12,12 +15,14 @@
 #include "qt/qt_platform.h"
 #include "qt/session_keys.h"
 #include "tests/dbus/fake_services.h"
+#include "tests/dbus/real_portal.h"
 #include "tests/support/fake_platform.h"
 
 namespace velmira {
 namespace {
 
-using test::FakeServices;
+using test::PortalSetup;
+using test::RealPortal;
 using Strings = std::vector<std::string>;
 
 TEST(KeyPath, IsChosenFromTheSession) {
@@ -39,25 +44,23 @@ TEST(KeyPath, IsChosenFromTheSession) {
   EXPECT_NE(qt::chooseKeyPath({true, false, true}).caveat->find("X11 (XWayland)"), std::string::npos);
 }
 
-// Event passes that let the bus's messages in, and do what a test asks at
-// a given pass.
-class Passes : public platform::EventPump {
+// Event passes that wait until a condition holds, as a frame's real pauses
+// let the desktop catch up; after one wait in vain, no more.
+class Paced : public platform::EventPump {
  public:
   void doEvents() override {
-    ++count;
-    if (actions.count(count)) actions[count]();
     pump.doEvents();
+    if (until && !QTest::qWaitFor(until, 2000)) until = nullptr;
   }
-  int count = 0;
-  std::map<int, std::function<void()>> actions;
+  std::function<bool()> until;
   qt::QtEventPump pump;
 };
 
 // A connected window whose key shots go through the portal of the private
-// bus; a Wayland session with the portal and without X.
+// bus; a Wayland session without X unless told otherwise.
 struct PortalRig {
-  explicit PortalRig(const std::string& tokenFile)
-      : keys({true, true, false}, QDBusConnection::sessionBus(), tokenFile) {}
+  explicit PortalRig(const std::string& tokenFile, bool xDisplay = false)
+      : keys(true, xDisplay, QDBusConnection::sessionBus(), tokenFile) {}
   Form_Principal& form() {
     if (!connected_) {
       connected_ = true;
@@ -68,85 +71,143 @@ struct PortalRig {
     }
     return rig.form();
   }
-  void run(int keyIndex, const char* frames = "2") {
+  void run(const char* frames = "2") {
     Form_Principal& f = form();
-    f.Combo1.setListIndex(keyIndex);
+    f.Combo1.setListIndex(2);  // F8
     f.Text4.setText(frames);
     f.Text3.setText("1");
     f.Text10.setText("0");
     f.Text5.setText("0");
-    f.Nfotos.setText("0");
     f.B_Procesar.click();
   }
   qt::SessionKeySynth keys;
-  Passes passes;
-  test::Rig rig{{.events = &passes, .keys = &keys}};
+  Paced events;
+  test::Rig rig{{.events = &events, .keys = &keys}};
 
  private:
   bool connected_ = false;
 };
 
-TEST(PortalKeys, ATwoFrameRunPressesThenReleasesItsKeyPerFrame) {
+const std::string kPress = "key ffc5 1", kRelease = "key ffc5 0";
+const std::string kAsked = "SelectDevices types=1 persist=0 restore=";
+
+// Waits until the backend has seen `count` calls.
+Strings callsOnceThere(RealPortal& portal, size_t count) {
+  EXPECT_TRUE(QTest::qWaitFor([&] { return portal.backend.calls().size() >= count; }))
+      << ::testing::PrintToString(portal.backend.calls());
+  return portal.backend.calls();
+}
+
+TEST(PortalKeys, EachReleaseReachesTheDesktopAfterItsPress) {
+  // The frontend serves each call on a thread of its own: a release sent
+  // before its press was answered overtakes it now and then.
   QTemporaryDir state;
-  const std::string token = state.filePath("portal-teclado").toStdString();
-  struct Case { int index; const char* keysym; };
-  for (const Case& c : {Case{0, "ffc3"}, Case{6, "ffc9"}}) {  // F6, F12
-    FakeServices fakes;
-    PortalRig r(token);
-    r.form();  // connecting in key mode asks the portal at once
-    ASSERT_TRUE(QTest::qWaitFor([&] { return fakes.portal.calls.size() >= 3; }))
-        << ::testing::PrintToString(fakes.portal.calls);
-    r.run(c.index);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return fakes.portal.calls.size() >= 7; }));
-    const std::string press = std::string("key ") + c.keysym + " 1", release = std::string("key ") + c.keysym + " 0";
-    const std::string restore = c.index == 0 ? "" : "token-1";  // the second program run restores the first
-    EXPECT_EQ(fakes.portal.calls, (Strings{"CreateSession", "SelectDevices types=1 persist=2 restore=" + restore,
-                                           "Start", press, release, press, release}));
-    EXPECT_EQ(r.form().Nfotos.text(), "2");
-    EXPECT_TRUE(r.rig.messages.texts().empty());
+  RealPortal portal;
+  PortalRig r(state.filePath("portal-teclado").toStdString());
+  constexpr int kShots = 1000;
+  r.events.until = [&] { return portal.backend.calls().size() >= 3 + 2 * std::stoul(r.form().Nfotos.text()); };
+  r.run(std::to_string(kShots).c_str());
+  const Strings calls = callsOnceThere(portal, 3 + 2 * kShots);
+  ASSERT_EQ(calls.size(), 3u + 2 * kShots);
+  EXPECT_EQ(Strings(calls.begin(), calls.begin() + 3), (Strings{"CreateSession", kAsked, "Start"}));
+  for (int i = 0; i < kShots; ++i) {
+    ASSERT_EQ(calls[3 + 2 * i], kPress) << "shot " << i + 1;
+    ASSERT_EQ(calls[4 + 2 * i], kRelease) << "shot " << i + 1;
+  }
+  EXPECT_EQ(r.form().Nfotos.text(), std::to_string(kShots));
+  EXPECT_TRUE(r.rig.messages.texts().empty());
+}
+
+TEST(PortalKeys, APortalWithoutAKeyboardLeavesTheKeyToXWayland) {
+  for (const PortalSetup& setup : {PortalSetup{.remoteDesktop = false}, PortalSetup{.devices = 2}}) {
+    SCOPED_TRACE(setup.remoteDesktop ? "a pointer only" : "no remote desktop");
+    RealPortal portal(setup);
+    QTemporaryDir state;
+    PortalRig withX(state.filePath("portal-teclado").toStdString(), true);
+    EXPECT_EQ(withX.keys.path(), qt::KeyPath::XTest);
+    EXPECT_NE(withX.keys.caveat().value_or("").find("X11 (XWayland)"), std::string::npos);
+    PortalRig withoutX(state.filePath("portal-teclado").toStdString(), false);
+    EXPECT_EQ(withoutX.keys.unavailableReason(),
+              "la sesión Wayland no tiene un portal de escritorio que pueda enviar teclas ni pantalla X");
+    EXPECT_TRUE(portal.backend.calls().empty());
   }
 }
 
-TEST(PortalKeys, ARunStopsWithoutCountingWhenThePortalCannotDeliver) {
+TEST(PortalKeys, AFailedPermissionIsAskedForAgainByTheNextRun) {
   struct Case {
     const char* what;
-    std::function<void(FakeServices&, PortalRig&)> arrange;
-    const char* photos;
-    const char* cause;
+    std::function<void(RealPortal&, PortalRig&)> fail;
+    const char* photos;  // after the failed run
+  };
+  // A run with the key, then the portal loses it, and the window hears of it.
+  const auto afterARun = [](std::function<void(RealPortal&)> loss) {
+    return [loss](RealPortal& p, PortalRig& r) {
+      r.run("1");
+      loss(p);
+      EXPECT_TRUE(QTest::qWaitFor([&r] { return r.keys.unavailableReason().has_value(); }));
+    };
   };
   const Case cases[] = {
-      {"the user refused", [](FakeServices& f, PortalRig&) { f.portal.refuse = true; }, "0",
-       "no se ha dado permiso para enviar la tecla"},
-      {"the portal vanished after the first frame",
-       [](FakeServices& f, PortalRig& r) {
-         r.passes.actions[3] = [&f, &r] {
-           f.portalVanishes();
-           // Until the key path has heard of it; the next frame's key must fail.
-           EXPECT_TRUE(QTest::qWaitFor([&r] { return r.keys.unavailableReason().has_value(); }));
-         };
+      {"the user pressed Cancel",
+       [](RealPortal& p, PortalRig& r) {
+         p.backend.refuse = true;
+         r.run("1");
+         EXPECT_EQ(r.rig.messages.texts(),
+                   (Strings{"No se puede enviar la tecla de disparo: no se ha dado permiso para enviar la tecla"}));
+         p.backend.refuse = false;
        },
-       "1", "el portal de escritorio ha dejado de funcionar"},
-      {"the session ended after the first frame",
-       [](FakeServices& f, PortalRig& r) {
-         r.passes.actions[3] = [&f, &r] {
-           f.portal.closeSession();
-           // Until the key path has heard of it; the next frame's key must fail.
-           EXPECT_TRUE(QTest::qWaitFor([&r] { return r.keys.unavailableReason().has_value(); }));
-         };
-       },
-       "1", "la sesión del portal de escritorio ha terminado"},
+       "0"},
+      {"the desktop ended the session", afterARun([](RealPortal& p) { p.backend.closeSession(); }), "1"},
+      {"the portal restarted", afterARun([](RealPortal& p) { p.restart(); }), "1"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     QTemporaryDir state;
-    FakeServices fakes;
+    RealPortal portal;
     PortalRig r(state.filePath("portal-teclado").toStdString());
-    c.arrange(fakes, r);
-    r.run(2);
-    EXPECT_EQ(r.rig.messages.texts(), (Strings{std::string("No se puede enviar la tecla de disparo: ") + c.cause}));
+    c.fail(portal, r);
     EXPECT_EQ(r.form().Nfotos.text(), c.photos);
-    EXPECT_EQ(r.form().Parada, 1.0f);
+    r.rig.messages.shown.clear();
+    const Strings before = portal.backend.calls();
+    r.run("1");
+    const Strings calls = callsOnceThere(portal, before.size() + 5);
+    EXPECT_EQ(Strings(calls.begin() + before.size(), calls.end()),
+              (Strings{"CreateSession", kAsked, "Start", kPress, kRelease}));
+    EXPECT_TRUE(r.rig.messages.texts().empty()) << ::testing::PrintToString(r.rig.messages.texts());
   }
+}
+
+TEST(PortalKeys, OnlyAVersion2PortalKeepsThePermissionInAFileOfTheUsersOwn) {
+  // No version 2 frontend on Debian 12: the fake portal is one.
+  test::FakeServices fakes;
+  QTemporaryDir state;
+  const std::string token = state.filePath("velmira/portal-teclado").toStdString();
+  const auto twoProgramRuns = [&] {
+    fakes.portal.calls.clear();
+    for (int programRun = 0; programRun < 2; ++programRun) {
+      qt::SessionKeySynth keys(true, false, QDBusConnection::sessionBus(), token);
+      keys.prepare();
+      EXPECT_EQ(keys.unavailableReason(), std::nullopt);
+      EXPECT_EQ(keys.notice(), std::nullopt);
+    }
+    return fakes.portal.calls;
+  };
+  fakes.portal.portalVersion = 1;
+  EXPECT_EQ(twoProgramRuns(), (Strings{"CreateSession", kAsked, "Start", "CreateSession", kAsked, "Start"}));
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(token)));
+  fakes.portal.portalVersion = 2;
+  const std::string kept = "SelectDevices types=1 persist=2 restore=";
+  EXPECT_EQ(twoProgramRuns(), (Strings{"CreateSession", kept, "Start", "CreateSession", kept + "token-1", "Start"}));
+  struct stat file {};
+  ASSERT_EQ(stat(token.c_str(), &file), 0);
+  EXPECT_EQ(file.st_mode & 0777, 0600u);
+  // A token that cannot be written is said, and the keys go on.
+  QFile(state.filePath("lleno")).open(QIODevice::WriteOnly);
+  const std::string unwritable = state.filePath("lleno/portal-teclado").toStdString();
+  qt::SessionKeySynth keys(true, false, QDBusConnection::sessionBus(), unwritable);
+  EXPECT_EQ(keys.unavailableReason(), std::nullopt);
+  EXPECT_EQ(keys.notice(), "No se ha podido guardar el permiso del teclado en " + unwritable +
+                               ": el escritorio volverá a pedirlo la próxima vez que se abra Velmira.");
 }
 
 }  // namespace

@@ -80,6 +80,7 @@ class ChildProcess {
   void signal(int sig);
   std::string output() const;
   std::string errorOutput() const;
+  pid_t pid() const { return pid_; }
 
  private:
   std::string errorPath() const;
