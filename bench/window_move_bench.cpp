@@ -6,7 +6,9 @@
 // on the same window show what the window itself costs.  Run under an X
 // server (xvfb-run) to measure the real window system; without a display it
 // falls back to the offscreen platform.  The toolkit-free variant is
-// move_bench.
+// move_bench.  With --apilando: speed 1 alone and while a stack of 12
+// frames is being fused beside the window (align_image_stack and enfuse at
+// their lowest priority).
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <time.h>
@@ -20,7 +22,16 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <atomic>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
 #include "bench/figures.h"
+#include "platform/posix_processes.h"
+#include "stacking/frames.h"
+#include "stacking/stacker.h"
+#include "tests/support/focus_bracket.h"
 #include "tests/support/real_window_rig.h"
 
 using namespace velmira;
@@ -139,7 +150,37 @@ struct WindowBench : test::RealWindowRig<TimedClock, TimedPump> {
 
 }  // namespace
 
+// A stack fused over and over beside the window, as after a USB camera's
+// run, until `stop`.
+struct FusionBeside {
+  FusionBeside() : bracket("velmira-bench-fusion-") {
+    test::writeBracket(bracket.path(), {.width = 1600, .height = 1200, .frames = 12});
+    thread = std::thread([this] {
+      platform::PosixProcesses processes;
+      platform::SteadyClock clock;
+      stacking::Job job;
+      job.frames = stacking::scanFolder(bracket.path()).frames;
+      job.jpg = bracket / "apilada.jpg";
+      while (!stop) {
+        stacking::fuseStack(processes, clock, job, {}, [this](const stacking::Progress&) { ++progress; }, stop);
+        ++fusions;
+      }
+    });
+    // Under way: the tools have started.
+    while (progress == 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  ~FusionBeside() {
+    stop = true;
+    thread.join();
+  }
+  test::ScratchFolder bracket;
+  std::atomic<bool> stop{false};
+  std::atomic<int> progress{0}, fusions{0};
+  std::thread thread;
+};
+
 int main(int argc, char** argv) {
+  const bool besideFusion = argc > 1 && !std::strcmp(argv[1], "--apilando");
   if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
   WindowBench b;
@@ -158,6 +199,18 @@ int main(int argc, char** argv) {
       return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1000.0 + (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1000.0;
     };
     std::printf("A 2 s wait used %.1f ms of processor time (the process, all threads)\n", cpuMs(after) - cpuMs(before));
+  }
+  if (besideFusion) {
+    // Speed 1 alone, then while a stack is fused beside it at the lowest
+    // priority: the step timing must not change.
+    const Figures alone = b.window(1);
+    print("alone", 1, alone);
+    FusionBeside fusion;
+    const Figures beside = b.window(1);
+    print("fusing", 1, beside);
+    std::printf("(the fusion had reached progress report %d of its run %d)\n", fusion.progress.load(),
+                fusion.fusions.load() + 1);
+    return 0;
   }
   for (int speed : {1, 2, 5}) {
     const Figures w = b.window(speed);

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/stack_fusion.h"
+
 namespace velmira::platform {
 
 // A failure caught by the failure trap of the handlers that write to the
@@ -224,6 +226,7 @@ struct Platform {
   InstanceGuard& instance;
   Process& process;
   DesktopSession* desktop = nullptr;  // none: no desktop services
+  StackFusion* fusion = nullptr;      // none: stacks are not fused
 };
 
 }  // namespace velmira::platform

@@ -6,12 +6,15 @@
 #include "platform/port_enumerator.h"
 #include "platform/port_registry.h"
 #include "platform/posix_files.h"
+#include "platform/posix_processes.h"
 #include "platform/posix_serial_port.h"
+#include "platform/steady_clock.h"
 #include "qt/desktop_session.h"
 #include "qt/instance_guard.h"
 #include "qt/qt_platform.h"
 #include "qt/system_ports.h"
 #include "qt/session_keys.h"
+#include "qt/stack_fusion.h"
 
 namespace velmira::qt {
 
@@ -32,8 +35,12 @@ struct RealPlatform {
   QtInstanceGuard instance;
   QtProcess process;
   QtDesktopSession desktop;
-  platform::Platform platform{serial,   devices,  keys,     clock,   events, messages,
-                              files,    pictures, instance, process, &desktop};
+  // A stack's frames fused after a USB camera's run, off the window's thread.
+  platform::PosixProcesses processes;
+  platform::SteadyClock fusionClock;
+  QtStackFusion fusion{processes, fusionClock};
+  platform::Platform platform{serial,   devices,  keys,     clock,   events,    messages,
+                              files,    pictures, instance, process, &desktop, &fusion};
 };
 
 }  // namespace velmira::qt

@@ -86,8 +86,8 @@ void FakePortal::NotifyKeyboardKeysym(const QDBusObjectPath& s, const QVariantMa
 }
 
 uint FakeNotifications::Notify(const QString& app, uint replaces, const QString& icon, const QString& summary,
-                               const QString& body, const QStringList&, const QVariantMap& hints, int) {
-  notes.push_back({app, icon, summary, body, replaces, hints});
+                               const QString& body, const QStringList& actions, const QVariantMap& hints, int) {
+  notes.push_back({app, icon, summary, body, replaces, hints, actions});
   return next_++;
 }
 

@@ -92,6 +92,7 @@ class FakeNotifications : public QObject {
     QString app, icon, summary, body;
     uint replaces;
     QVariantMap hints;
+    QStringList actions;
   };
   std::vector<Note> notes;
 

@@ -142,7 +142,7 @@ TEST(RealTools, AnEightFrameBracketFusesAsSharpAsTheTruth) {
   EXPECT_GE(s.medianRatio, 0.9);
   EXPECT_LE(s.maxRatio, 1.15);  // sharper than the truth would be sharpening
   EXPECT_LE(s.maxShift, 1.0);
-  EXPECT_LE(s.maxResidual, 0.5);  // no ghosts, no halos
+  EXPECT_LE(s.maxResidual, 0.6);  // no ghosts, no halos (0.9 unaligned, 0.7 with a soft mask)
   double bestSingle = 0;
   for (const std::string& f : stacking::scanFolder(dir.path()).frames.paths)
     if (f.find("foto-") != std::string::npos)

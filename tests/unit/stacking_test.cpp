@@ -216,5 +216,21 @@ TEST_F(StackRun, MissingToolsSayHowToInstallThem) {
   EXPECT_TRUE(tools.runs.empty());
 }
 
+TEST_F(StackRun, TheRunsRecordGainsTheFusionOnceEvenWhenFusedAgain) {
+  std::ofstream(dir / "pila.json") << "{\n  \"version\": \"1.0\",\n  \"fin\": \"terminada\"\n}\n";
+  std::ofstream(dir / "pila.txt") << "Pila 2026-12-08\n";
+  Outcome o = run();
+  ASSERT_FALSE(addToRecord(dir.path(), o));
+  o.ending = Ending::Failed;
+  o.message = "No se pudieron fusionar las fotos.";
+  ASSERT_FALSE(addToRecord(dir.path(), o));
+  std::ifstream json(dir / "pila.json"), text(dir / "pila.txt");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(json), {}),
+            "{\n  \"version\": \"1.0\",\n  \"fin\": \"terminada\",\n  \"apilado\": " + recordJson(o) + "\n}\n");
+  const std::string t(std::istreambuf_iterator<char>(text), {});
+  EXPECT_EQ(t.rfind("Pila 2026-12-08\nApilado: hecho", 0), 0u) << t;
+  EXPECT_NE(t.find("Apilado: fallido tras 0.0 s. No se pudieron fusionar las fotos.\n"), std::string::npos) << t;
+}
+
 }  // namespace
 }  // namespace velmira::stacking

@@ -1,0 +1,556 @@
+// What a scenario line may say: the actions of the user and of the world
+// around the window, and the expectations.  One row per word; add a row
+// for a new kind of action or expectation (a camera, a file, a tool).
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+
+#include "base/cp1252.h"
+#include "notes/f_notas.h"
+#include "tests/scenarios/scenario.h"
+
+namespace velmira::scenario {
+
+const std::string& Args::at(size_t i) const {
+  if (i >= words.size()) throw BadLine("too few words");
+  return words[i];
+}
+
+int64_t number(const std::string& text) {
+  size_t used = 0;
+  int64_t n = 0;
+  try {
+    n = std::stoll(text, &used);
+  } catch (const std::exception&) {
+  }
+  if (used == 0 || used != text.size()) throw BadLine("\"" + text + "\" is no whole number");
+  return n;
+}
+
+std::pair<std::string, int64_t> timed(const std::string& token) {
+  size_t at = token.rfind('@');
+  if (at == std::string::npos || at == 0) return {token, -1};
+  return {token.substr(0, at), number(token.substr(at + 1))};
+}
+
+namespace {
+
+using Got = std::vector<std::pair<int64_t, std::string>>;
+
+std::string join(const std::vector<std::string>& items, const std::string& sep) {
+  std::string out;
+  for (const std::string& s : items) out += (out.empty() ? "" : sep) + s;
+  return items.empty() ? "-" : out;
+}
+
+// "a | b | c" into its items; "-" is none.
+std::vector<std::string> splitBars(const std::string& text) {
+  std::vector<std::string> out;
+  if (text == "-") return out;
+  std::istringstream in(text);
+  for (std::string item; std::getline(in, item, '|');) {
+    size_t b = item.find_first_not_of(' '), e = item.find_last_not_of(' ');
+    out.push_back(b == std::string::npos ? "" : item.substr(b, e - b + 1));
+  }
+  return out;
+}
+
+std::string yesNo(bool b) { return b ? "yes" : "no"; }
+
+std::string colour(uint32_t c) {
+  if (c == kGreen) return "verde";
+  if (c == kRed) return "rojo";
+  return std::to_string(c);
+}
+
+// The virtual keys of the shutter keys by name, and the typing keys.
+const std::pair<const char*, int> kKeys[] = {
+    {"F6", 117},  {"F7", 118},    {"F8", 119},      {"F9", 120},      {"F10", 121},     {"F11", 122},
+    {"F12", 123}, {"Enter", 13},  {"Tab", 9},       {"BS", 8},        {"Esc", 27},      {"Del", 127},
+    {"Ctrl+A", 1}, {"Ctrl+C", 3}, {"Ctrl+V", 22},   {"Ctrl+X", 24},
+};
+
+std::string keyName(int code) {
+  for (const auto& [name, c] : kKeys)
+    if (c == code) return name;
+  return std::to_string(code);
+}
+
+// "12{Enter}" into key codes: a character is its Windows-1252 code.
+std::vector<int> keyCodes(const std::string& text) {
+  std::vector<int> out;
+  for (size_t i = 0; i < text.size();) {
+    if (text[i] == '{') {
+      size_t e = text.find('}', i);
+      std::string name = text.substr(i + 1, e - i - 1);
+      int code = -1;
+      for (const auto& [n, c] : kKeys)
+        if (name == n) code = c;
+      out.push_back(code >= 0 ? code : static_cast<int>(std::stol(name, nullptr, 0)));
+      i = e + 1;
+      continue;
+    }
+    size_t len = 1;
+    while (i + len < text.size() && (static_cast<unsigned char>(text[i + len]) & 0xC0) == 0x80) ++len;
+    std::string one = utf8ToCp1252(text.substr(i, len));
+    out.push_back(static_cast<unsigned char>(one[0]));
+    i += len;
+  }
+  return out;
+}
+
+// What the field shows after a received key, as the toolkit edits it: a
+// character replaces the selection (within the maximum length), Backspace
+// deletes; the rest edit nothing.
+void edit(TextBox& t, int code) {
+  std::vector<std::string> chars;
+  for (size_t i = 0; i < t.text().size();) {
+    size_t len = 1;
+    while (i + len < t.text().size() && (static_cast<unsigned char>(t.text()[i + len]) & 0xC0) == 0x80) ++len;
+    chars.push_back(t.text().substr(i, len));
+    i += len;
+  }
+  size_t start = std::min<size_t>(t.selStart(), chars.size());
+  size_t length = std::min<size_t>(t.selLength(), chars.size() - start);
+  if (code == 8 && length == 0 && start > 0) --start, length = 1;
+  else if (code < 32 || code == 127) return;
+  else if (t.maxLength() > 0 && chars.size() - length >= static_cast<size_t>(t.maxLength())) return;
+  chars.erase(chars.begin() + static_cast<long>(start), chars.begin() + static_cast<long>(start + length));
+  if (code != 8) chars.insert(chars.begin() + static_cast<long>(start++), cp1252ToUtf8(std::string(1, static_cast<char>(code))));
+  std::string text;
+  for (const std::string& c : chars) text += c;
+  t.setText(text);
+  t.setSelection(static_cast<int>(start), 0);
+}
+
+// The desktop's services, told into the transcript.
+class Desktop : public platform::DesktopSession {
+ public:
+  explicit Desktop(test::Rig& r) : r_(r) {}
+  void inhibitSleep(const std::string& reason) override {
+    r_.transcript.add(r_.clock.nowMs(), "sleeplock on");
+    reason_ = reason;
+  }
+  void releaseSleep() override { r_.transcript.add(r_.clock.nowMs(), "sleeplock off"); }
+  std::string reason_;
+  void runStarted(const RunPlan& p) override {
+    say("started " + std::to_string(p.frames) + " frames " + std::to_string(p.photos) + " photos " +
+        std::to_string(p.expectedMs) + " ms");
+  }
+  void runProgress(int done, int frames) override { say("progress " + std::to_string(done) + "/" + std::to_string(frames)); }
+  void runEnded(const RunOutcome& o) override {
+    static const char* kHow[] = {"finished", "stopped", "link failed", "no key"};
+    say(std::string(kHow[static_cast<int>(o.how)]) + " in frame " + std::to_string(o.frame) + "/" +
+        std::to_string(o.frames) + ", " + std::to_string(o.photos) + " photos in " + std::to_string(o.tookMs) + " ms");
+  }
+
+ private:
+  void say(const std::string& s) { r_.transcript.add(r_.clock.nowMs(), "desktop " + s); }
+  test::Rig& r_;
+};
+
+// NAME=VALUE words.
+std::vector<std::pair<std::string, std::string>> pairs(const Args& a) {
+  std::vector<std::pair<std::string, std::string>> out;
+  for (const std::string& w : a.words) {
+    size_t eq = w.find('=');
+    if (eq == std::string::npos) throw BadLine("\"" + w + "\" is no NAME=VALUE");
+    out.push_back({w.substr(0, eq), w.substr(eq + 1)});
+  }
+  return out;
+}
+
+TextBox& field(Case& c, const std::string& name) {
+  Control& ctl = c.control(name);
+  if (ctl.kind() != Kind::TextBox) throw BadLine(name + " is no text field");
+  return static_cast<TextBox&>(ctl);
+}
+
+void set(Case& c, const std::string& name, const std::string& v) {
+  Form_Principal& f = c.form();
+  if (name == "Ultima_Fase") { f.Ultima_Fase = Variant::text(v); return; }
+  if (name == "Parada") { f.Parada = static_cast<float>(number(v)); return; }
+  Control& ctl = c.control(name);
+  switch (ctl.kind()) {
+    case Kind::TextBox: static_cast<TextBox&>(ctl).setText(v); return;
+    case Kind::Label: static_cast<Label&>(ctl).setCaption(v); return;
+    case Kind::Button: static_cast<Button&>(ctl).setCaption(v); return;
+    case Kind::CheckBox: static_cast<CheckBox&>(ctl).setValue(static_cast<int>(number(v))); return;
+    case Kind::ScrollBar: static_cast<ScrollBar&>(ctl).setValue(static_cast<int>(number(v))); return;
+    case Kind::ComboBox: static_cast<ComboBox&>(ctl).setText(v); return;
+    case Kind::Shape: static_cast<Shape&>(ctl).setFillColor(v == "verde" ? kGreen : v == "rojo" ? kRed : 0); return;
+    default: throw BadLine(name + " cannot be set");
+  }
+}
+
+// Items of a list expectation against what came, each compared with its
+// time when it gives one.
+void compare(std::vector<std::string> expected, const Got& got, const std::string& sep) {
+  if (expected.size() == 1 && expected[0] == "-") expected.clear();
+  bool ok = expected.size() == got.size(), timesAsked = false;
+  for (size_t i = 0; i < expected.size(); ++i) {
+    auto [what, t] = timed(expected[i]);
+    timesAsked |= t >= 0;
+    if (ok && (what != got[i].second || (t >= 0 && t != got[i].first))) ok = false;
+  }
+  if (ok) return;
+  std::vector<std::string> shown;
+  for (const auto& [t, what] : got) shown.push_back(timesAsked ? what + "@" + std::to_string(t) : what);
+  throw Mismatch{join(expected, sep), join(shown, sep)};
+}
+
+// The line: letters written at one time are one group, "pp@200".
+std::vector<std::string> letters(const std::vector<std::string>& groups) {
+  std::vector<std::string> out;
+  for (const std::string& g : groups) {
+    auto [what, t] = timed(g);
+    for (char ch : what) out.push_back(t >= 0 ? std::string(1, ch) + "@" + std::to_string(t) : std::string(1, ch));
+  }
+  return out;
+}
+
+void expectLine(Case& c, const Args& a) {
+  std::vector<std::string> groups = a.words;
+  if (groups.size() == 1 && groups[0] == "-") groups.clear();
+  Got got = c.since("write ");
+  try {
+    compare(letters(groups), got, " ");
+  } catch (const Mismatch& m) {
+    // Shown as written: letters of one time together.
+    bool timesAsked = m.expected.find('@') != std::string::npos;
+    std::string shown;
+    for (size_t i = 0; i < got.size(); ++i) {
+      shown += got[i].second;
+      bool last = i + 1 == got.size() || got[i + 1].first != got[i].first;
+      if (timesAsked && last) shown += "@" + std::to_string(got[i].first) + (i + 1 < got.size() ? " " : "");
+    }
+    throw Mismatch{join(groups, " "), shown.empty() ? "-" : shown};
+  }
+}
+
+std::string boxText(const platform::MessageBoxRequest& r, bool full, const std::string& dir) {
+  std::string text = r.text;
+  if (size_t at = text.find(dir); at != std::string::npos) text = text.substr(0, at) + "DIR" + text.substr(at + dir.size());
+  if (!full) return text;
+  return text + " | title " + r.title + (r.icon == platform::Icon::Critical ? " | critical" : "") +
+         (r.detail.empty() ? "" : " | detail " + r.detail);
+}
+
+}  // namespace
+
+// ---- The case: a rig and the marks of what was checked ----------------
+
+Case::Case(const std::vector<std::string>& lines) : t0(rig.clock.nowMs()) {
+  desktop_ = std::make_unique<Desktop>(rig);
+  rig.platform.desktop = desktop_.get();
+  std::map<std::string, std::string> last;  // what each watched name showed last
+  for (const std::string& l : lines)
+    if (l.rfind("seen ", 0) == 0) last[l.substr(5, l.find(' ', 5) - 5)] = "";
+  std::map<const Control*, bool> visible;
+  for (const Control* c : form().controls()) visible[c] = c->visible();
+  form().onControlChanged = [this, last, visible](Control& ctl) mutable {
+    const int64_t now = rig.clock.nowMs();
+    if (visible[&ctl] != ctl.visible()) rig.transcript.add(now, "visibility " + ctl.name() + (ctl.visible() ? "+" : "-"));
+    visible[&ctl] = ctl.visible();
+    for (auto& [name, shown] : last)
+      if (name.substr(0, name.find('.')) == ctl.name() && value(name) != shown)
+        rig.transcript.add(now, "seen " + name + "=" + (shown = value(name)));
+  };
+}
+
+Control& Case::control(const std::string& name) {
+  Control* c = form().control(name);
+  if (!c) throw BadLine("the window has no control \"" + name + "\"");
+  return *c;
+}
+
+std::string Case::value(const std::string& name) {
+  Form_Principal& f = form();
+  size_t dot = name.find('.');
+  std::string prop = dot == std::string::npos ? "" : name.substr(dot + 1);
+  std::string base = name.substr(0, dot);
+  const std::map<std::string, std::function<std::string()>> special = {
+      {"Ultima_Fase", [&] { return f.Ultima_Fase.toText(); }},
+      {"Parada", [&] { return numberToText(f.Parada); }},
+      {"En_Marcha", [&] { return yesNo(f.En_Marcha); }},
+      {"Desplazamiento_Foto", [&] { return f.Desplazamiento_Foto.toText(); }},
+      {"Milimetros_Paso", [&] { return f.Milimetros_Paso.toText(); }},
+      {"Pasos_Foto", [&] { return f.Pasos_Foto.toText(); }},
+      {"Desplazamiento_Total", [&] { return f.Desplazamiento_Total.toText(); }},
+      {"Fotos_Recomendadas", [&] { return std::to_string(f.Fotos_Recomendadas); }},
+      {"Num_Fotos", [&] { return numberToText(f.Num_Fotos); }},
+      {"focus", [&] { return f.focused() ? f.focused()->name() : std::string("-"); }},
+      {"program", [&] { return rig.process.ended ? std::string("ended") : std::string("running"); }},
+      {"sleeplock.reason", [&] { return static_cast<Desktop&>(*desktop_).reason_; }},
+      {"port", [&] {
+         auto& p = f.MSComm_Puerto_Serie;
+         return p.isOpen() ? "open " + std::to_string(p.portNumber()) + " " + rig.serial.settings : std::string("closed");
+       }},
+      {"caption", [&] { return f.caption(); }},
+      {"shown", [&] { return yesNo(f.shown()); }},
+      {"Left", [&] { return std::to_string(f.Left); }},
+      {"Top", [&] { return std::to_string(f.Top); }},
+      {"process.title", [&] { return rig.process.titleText; }},
+      {"activated", [&] { return join(rig.instance.activated, " | "); }},
+      {"notes", [&] { return f.notas().L_Notas.caption(); }},
+      {"notes.visible", [&] { return yesNo(f.notas().visible()); }},
+      {"keypath.prepared", [&] { return std::to_string(rig.keys.prepared); }},
+  };
+  if (auto it = special.find(name); it != special.end()) return it->second();
+  Control& c = control(base);
+  const std::map<std::string, std::function<std::string()>> props = {
+      {"visible", [&] { return yesNo(c.visible()); }},
+      {"enabled", [&] { return yesNo(c.enabled()); }},
+      {"bold", [&] { return yesNo(c.font().bold); }},
+      {"size", [&] { return numberToText(c.font().size); }},
+      {"selection", [&] {
+         auto& t = static_cast<TextBox&>(c);
+         return std::to_string(t.selStart()) + "+" + std::to_string(t.selLength());
+       }},
+      {"index", [&] { return std::to_string(static_cast<ComboBox&>(c).listIndex()); }},
+      {"items", [&] {
+         std::vector<std::string> items;
+         for (const auto& i : static_cast<ComboBox&>(c).items()) items.push_back(i.text + " = " + std::to_string(i.data));
+         return join(items, " | ");
+       }},
+      {"maxlength", [&] { return std::to_string(static_cast<TextBox&>(c).maxLength()); }},
+      {"geometry", [&] {
+         const Geometry& g = c.geometry();
+         return std::to_string(g.left) + " " + std::to_string(g.top) + " " + std::to_string(g.width) + " " +
+                std::to_string(g.height);
+       }},
+      {"stretch", [&] { return yesNo(static_cast<Image&>(c).stretch()); }},
+  };
+  if (!prop.empty()) {
+    auto it = props.find(prop);
+    if (it == props.end()) throw BadLine("no property \"" + prop + "\"");
+    return it->second();
+  }
+  switch (c.kind()) {
+    case Kind::TextBox: return static_cast<TextBox&>(c).text();
+    case Kind::Label: return static_cast<Label&>(c).caption();
+    case Kind::Button: return static_cast<Button&>(c).caption();
+    case Kind::CheckBox: return std::to_string(static_cast<CheckBox&>(c).value());
+    case Kind::ScrollBar: return std::to_string(static_cast<ScrollBar&>(c).value());
+    case Kind::ComboBox: return static_cast<ComboBox&>(c).text();
+    case Kind::Shape: return colour(static_cast<Shape&>(c).fillColor());
+    case Kind::Image: {
+      std::string p = static_cast<Image&>(c).picture();
+      return p.rfind(rig.dir(), 0) == 0 ? "DIR" + p.substr(rig.dir().size()) : p;
+    }
+    default: throw BadLine(base + " shows no value");
+  }
+}
+
+Got Case::since(const std::string& kind) {
+  Got out;
+  const auto& e = rig.transcript.entries;
+  for (size_t i = marks_[kind]; i < e.size(); ++i)
+    if (e[i].what.rfind(kind, 0) == 0) out.push_back({e[i].timeMs - t0, e[i].what.substr(kind.size())});
+  marks_[kind] = e.size();
+  return out;
+}
+
+std::string Case::transcript() const {
+  std::string out;
+  for (const test::Entry& e : rig.transcript.entries) {
+    std::string t = std::to_string(e.timeMs - t0);
+    out += std::string(t.size() < 8 ? 8 - t.size() : 0, ' ') + t + "  " + e.what + "\n";
+  }
+  return out;
+}
+
+// ---- The words ------------------------------------------------------------
+
+const std::vector<Word>& words() {
+  static const std::vector<Word> table = {
+      // The user.
+      {"click", "click NAME: a button, a check box or a list clicked", false,
+       [](Case& c, const Args& a) {
+         Control& ctl = c.control(a.at(0));
+         if (ctl.kind() == Kind::Button) static_cast<Button&>(ctl).click();
+         else if (ctl.kind() == Kind::CheckBox) static_cast<CheckBox&>(ctl).click();
+         else if (ctl.kind() == Kind::ComboBox && static_cast<ComboBox&>(ctl).onClick) static_cast<ComboBox&>(ctl).onClick();
+         else throw BadLine(a.at(0) + " cannot be clicked");
+       }},
+      {"set", "set NAME=VALUE...: a field's text, a label's caption, a box's or bar's value, a window variable", false,
+       [](Case& c, const Args& a) {
+         for (const auto& [name, v] : pairs(a)) set(c, name, v);
+       }},
+      {"select", "select LIST ITEM: the item of that text chosen in a list (- for none)", false,
+       [](Case& c, const Args& a) {
+         auto& list = static_cast<ComboBox&>(c.control(a.at(0)));
+         std::string item = a.rest.substr(a.rest.find(' ') + 1);
+         int index = -1;
+         for (int i = 0; i < list.listCount(); ++i)
+           if (list.items()[static_cast<size_t>(i)].text == item) index = i;
+         if (index < 0 && item != "-") throw BadLine(a.at(0) + " has no item \"" + item + "\"");
+         list.setListIndex(index);
+       }},
+      {"type", "type FIELD KEYS: keys typed into a field (12,5{Enter}; {Tab} {BS} {Esc} {Ctrl+V} {0xBA})", false,
+       [](Case& c, const Args& a) {
+         TextBox& t = field(c, a.at(0));
+         std::string received;
+         for (int code : keyCodes(a.rest.substr(a.rest.find(' ') + 1))) {
+           int got = c.form().keyPress(t, code);
+           if (got >= 32 && got != 127) received += cp1252ToUtf8(std::string(1, static_cast<char>(got)));
+           else if (got) received += "{" + keyName(got) + "}";
+           edit(t, got);
+         }
+         c.rig.transcript.add(c.rig.clock.nowMs(), "received " + t.name() + " " + received);
+       }},
+      {"focus", "focus NAME: the user puts the focus on a control", false,
+       [](Case& c, const Args& a) { c.form().SetFocus(c.control(a.at(0))); }},
+      {"caret", "caret FIELD START [LENGTH]: the caret placed, or a part of the text selected", false,
+       [](Case& c, const Args& a) {
+         field(c, a.at(0)).setSelection(static_cast<int>(number(a.at(1))),
+                                        a.words.size() > 2 ? static_cast<int>(number(a.at(2))) : 0);
+       }},
+      {"connect", "connect [PORT]: the port listed (by default the one fake adapter) chosen and CONECTAR clicked", false,
+       [](Case& c, const Args& a) { a.words.empty() ? c.rig.connect() : c.rig.connect(a.rest); }},
+      {"start", "start: the program starts (load handler, window shown)", false,
+       [](Case& c, const Args&) { c.rig.start(); }},
+      {"signal", "signal: the program is ended from outside (a signal, the session's end)", false,
+       [](Case& c, const Args&) { c.form().Terminar_Programa(); }},
+      {"closebox", "closebox: the window's close box", false, [](Case& c, const Args&) { c.form().Form_Unload(); }},
+      {"outer", "outer W H: the window's outer size in twips, as the window system frames it before the start", false,
+       [](Case& c, const Args& a) {
+         c.form().initOuterSize(static_cast<int>(number(a.at(0))), static_cast<int>(number(a.at(1))));
+       }},
+      {"resize", "resize W H: the user resizes the window (outer size in twips)", false,
+       [](Case& c, const Args& a) {
+         c.form().setOuterSize(static_cast<int>(number(a.at(0))), static_cast<int>(number(a.at(1))));
+       }},
+      {"folder", "folder program|shipped NAME: the program's folder for its files, the folder of what ships with it "
+                 "(DIR/NAME)", false,
+       [](Case& c, const Args& a) {
+         (a.at(0) == "program" ? c.rig.process.dir : c.rig.process.shipped) = c.rig.dir() + "/" + a.at(1);
+       }},
+      {"instance", "instance running: another Velmira runs already", false,
+       [](Case& c, const Args&) { c.rig.instance.running = true; }},
+      {"wait", "wait MS: time passes, nothing happens", false,
+       [](Case& c, const Args& a) { c.rig.clock.advance(number(a.at(0))); }},
+      // The world around the window.
+      {"ports", "ports \"NAME\"...: the names the system lists (fail: the listing fails)", false,
+       [](Case& c, const Args& a) {
+         c.rig.devices.fails = a.rest == "fail";
+         c.rig.devices.names = c.rig.devices.fails ? std::vector<std::string>{} : a.words;
+       }},
+      {"port", "port refuses TEXT [DETAIL] | port numbers N...: the port's open fails; the numbers that open", false,
+       [](Case& c, const Args& a) {
+         if (a.at(0) == "refuses") {
+           c.rig.serial.openFailure = a.at(1);
+           c.rig.serial.openFailureDetail = a.words.size() > 2 ? a.words[2] : "";
+         } else if (a.at(0) == "numbers") {
+           c.rig.serial.existing.clear();
+           for (size_t i = 1; i < a.words.size(); ++i) c.rig.serial.existing.push_back(static_cast<int16_t>(number(a.words[i])));
+         } else {
+           throw BadLine("port refuses | port numbers");
+         }
+       }},
+      {"unplug", "unplug [after N]: the adapter is pulled out now (after N more bytes)", false,
+       [](Case& c, const Args& a) {
+         c.rig.serial.vanishAfterBytes =
+             static_cast<int>(c.rig.serial.bytes.size() + (a.words.empty() ? 0 : number(a.at(1))));
+       }},
+      {"plug", "plug: the adapter is back", false, [](Case& c, const Args&) { c.rig.serial.vanishAfterBytes = -1; }},
+      {"keypath", "keypath unavailable TEXT | keypath caveat TEXT: the shutter key cannot be sent; its warning", false,
+       [](Case& c, const Args& a) {
+         (a.at(0) == "unavailable" ? c.rig.keys.unavailable : c.rig.keys.warning) = a.rest.substr(a.rest.find(' ') + 1);
+       }},
+      {"file", "file NAME \"BYTES\": a file in the program's folder | file NAME = \"BYTES\" | file NAME = missing", false,
+       [](Case& c, const Args& a) {
+         if (a.words.size() == 2) {
+           std::filesystem::create_directories(std::filesystem::path(c.rig.dir() + "/" + a.at(0)).parent_path());
+           return c.rig.writeFile(a.at(0), a.at(1));
+         }
+         std::optional<std::string> got = c.rig.readFile(a.at(0));
+         const std::string& want = a.at(2);
+         if (a.at(1) != "=" || a.words.size() != 3) throw BadLine("file NAME \"BYTES\" | file NAME = \"BYTES\"");
+         bool missing = want == "missing" && a.rest.find('"') == std::string::npos;
+         if (missing ? !got : got == want) return;
+         auto show = [](const std::string& s) {
+           std::string o = "\"";
+           for (unsigned char ch : s) {
+             char buf[8];
+             if (ch == '\r') o += "\\r"; else if (ch == '\n') o += "\\n"; else if (ch == '"') o += "\\\"";
+             else if (ch < 32 || ch >= 127) { std::snprintf(buf, sizeof buf, "\\x%02X", ch); o += buf; }
+             else o += static_cast<char>(ch);
+           }
+           return o + "\"";
+         };
+         throw Mismatch{missing ? "missing" : show(want), got ? show(*got) : "missing"};
+       }},
+      // What is seen.
+      {"=", "NAME = VALUE: what a control shows (text, caption, value; LED verde/rojo), a window variable, "
+            "NAME.visible/enabled/bold/size/selection/index/items/maxlength, focus, port, program, title",
+       true,
+       [](Case& c, const Args& a) {
+         std::string want = a.rest.substr(a.rest.find("= ") + 2);
+         if (want.size() >= 2 && want.front() == '"' && want.back() == '"') want = a.words.back();
+         std::string got = c.value(a.at(0));
+         if (got != want) throw Mismatch{want, got};
+       }},
+      {"expect", "expect NAME=VALUE...: as NAME = VALUE, several at once", true,
+       [](Case& c, const Args& a) {
+         for (const auto& [name, want] : pairs(a))
+           if (std::string got = c.value(name); got != want) throw Mismatch{name + "=" + want, name + "=" + got};
+       }},
+      {"line", "line LETTERS[@MS]...: the bytes written since the last line check; with @MS each group's time", true,
+       expectLine},
+      {"waits", "waits MS... (- none): the waits the window made since the last check, in order", true,
+       [](Case& c, const Args& a) { compare(a.words, c.since("sleep "), " "); }},
+      {"box", "box TEXT [| title T | critical | detail D]: the next message box shown", true,
+       [](Case& c, const Args& a) {
+         const auto& shown = c.rig.messages.shown;
+         bool full = a.rest.find(" | ") != std::string::npos;
+         std::string got = c.boxesSeen < shown.size() ? boxText(shown[c.boxesSeen], full, c.rig.dir()) : "no box";
+         ++c.boxesSeen;
+         if (got != a.rest) throw Mismatch{a.rest, got};
+       }},
+      {"pressed", "pressed KEY-down[@MS] KEY-up[@MS]...: the key events synthesised since the last check", true,
+       [](Case& c, const Args& a) {
+         Got got;
+         for (auto [t, what] : c.since("key ")) {
+           std::istringstream in(what);
+           int vk = 0, scan = 0, flags = 0, extra = 0;
+           in >> vk >> scan >> flags >> extra;
+           std::string s = keyName(vk) + (flags == 0 ? "-down" : flags == 2 ? "-up" : "-flags" + std::to_string(flags));
+           if (scan || extra) s += "-scan" + std::to_string(scan) + "-extra" + std::to_string(extra);
+           got.push_back({t, s});
+         }
+         compare(a.words, got, " ");
+       }},
+      {"seen", "seen NAME VALUE[@MS]...: the values a control showed since the last check", true,
+       [](Case& c, const Args& a) {
+         compare(std::vector<std::string>(a.words.begin() + 1, a.words.end()), c.since("seen " + a.at(0) + "="), " ");
+       }},
+      {"visibility", "visibility NAME+ NAME-...: the controls shown (+) and hidden (-) since the last check, in order",
+       true, [](Case& c, const Args& a) { compare(a.words, c.since("visibility "), " "); }},
+      {"received", "received FIELD KEYS: what reached the field of the last keys typed into it", true,
+       [](Case& c, const Args& a) {
+         Got got = c.since("received " + a.at(0) + " ");
+         std::string want = a.words.size() > 1 ? a.rest.substr(a.rest.find(' ') + 1) : "";
+         std::string last = got.empty() ? "nothing typed" : got.back().second;
+         if (last != want) throw Mismatch{want, last};
+       }},
+      {"sleeplock", "sleeplock on[@MS] off[@MS]...: the machine kept from sleeping, and let sleep again", true,
+       [](Case& c, const Args& a) { compare(a.words, c.since("sleeplock "), " "); }},
+      {"desktop", "desktop ITEM[@MS] | ...: what the desktop was told of a run since the last check (started, "
+                  "progress, finished ...)",
+       true, [](Case& c, const Args& a) { compare(splitBars(a.rest), c.since("desktop "), " | "); }},
+      {"shows", "shows NAME...: these controls are visible", true,
+       [](Case& c, const Args& a) {
+         for (const std::string& n : a.words)
+           if (!c.control(n).visible()) throw Mismatch{n + " visible", n + " hidden"};
+       }},
+      {"hides", "hides NAME...: these controls are hidden", true,
+       [](Case& c, const Args& a) {
+         for (const std::string& n : a.words)
+           if (c.control(n).visible()) throw Mismatch{n + " hidden", n + " visible"};
+       }},
+  };
+  return table;
+}
+
+}  // namespace velmira::scenario
