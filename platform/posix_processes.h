@@ -1,5 +1,6 @@
-// Processes on Linux: each in its own process group at nice 19 and idle I/O
-// priority, so that a fusion never takes time from the rail's steps.
+// Processes on Linux: each in its own process group, in the idle scheduling
+// class at nice 19 and the idle I/O class, so that a fusion never takes
+// time from the rail's steps.
 #pragma once
 
 #include <atomic>

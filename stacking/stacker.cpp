@@ -102,7 +102,8 @@ Outcome fuseStack(platform::Processes& processes, platform::Clock& clock, const 
 
   // The work folder sits beside the results, so they are renamed, not
   // copied, into place; the aligned frames need room there.
-  const std::string resultFolder = folderOf(job.tif.empty() ? job.jpg : job.tif);
+  // Absolute, as the tools run inside the work folder.
+  const std::string resultFolder = fs::absolute(folderOf(job.tif.empty() ? job.jpg : job.tif)).string();
   std::error_code ec;
   const uintmax_t perFrame = static_cast<uintmax_t>(job.frames.info.width) * job.frames.info.height * 4 *
                              (job.frames.info.bitsPerSample > 8 ? 2 : 1);

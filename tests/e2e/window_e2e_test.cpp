@@ -1,5 +1,7 @@
 // The whole window against the simulated rail on a real pseudo-terminal:
 // the real port discovery and serial port, the other platform parts faked.
+// Moves, runs and ends on the rail are scenarios (tests/scenarios/rail.scn);
+// here the port's name, the board's reset on the real clock, a vanishing rail.
 // The clock is the virtual one where the test is about order;
 // bench/window_timing_bench.cpp prints the times.
 #include <gtest/gtest.h>
@@ -35,10 +37,6 @@ class WindowE2E : public ::testing::Test {
   std::string line(size_t n) {
     EXPECT_TRUE(rail->waitForBytes(n, 5000)) << rail->bytes();
     return rail->bytes();
-  }
-  // Waits until the host has opened the port `opens` times and closed it.
-  bool portClosed(int opens = 1) {
-    return rail->waitFor([opens](const sim::Summary& s) { return s.opens >= opens && !s.hostOpen; }, 5000);
   }
   void move(const std::string& steps) {
     f.Text9.setText(steps);
@@ -90,53 +88,6 @@ TEST(WindowE2EOnTheRealClock, AMoveRightAfterConnectingWaitsForTheBoardAndLosesN
   EXPECT_EQ(rail.position(), 5);
 }
 
-TEST_F(WindowE2E, MovesForwardsAndBackwardsStepByStepOnTheRail) {
-  connect();
-  std::vector<std::string> shown;
-  for (int pass = 1; pass <= 5; ++pass) atPass(pass, [&] { shown.push_back(f.Text2.text()); });
-  move("5");
-  EXPECT_EQ(line(7), "pabcdap");
-  EXPECT_EQ(shown, (std::vector<std::string>{"1", "2", "3", "4", "5"}));
-  EXPECT_EQ(rail->position(), 5);
-  f.CheckP3.setValue(1);  // "Hacia Atras"
-  move("7");
-  EXPECT_EQ(line(15), "pabcdap" "dcbadcbp");
-  EXPECT_EQ(f.Text2.text(), "-2");
-  EXPECT_EQ(rail->position(), -2) << "the rail went where the window counted";
-  EXPECT_EQ(rail->lost(), 0);
-  EXPECT_EQ(rail->errors(), 0);
-}
-
-TEST_F(WindowE2E, DisconnectDuringAMoveClosesThePortAndTheMoveEndsInError) {
-  connect();
-  atPass(2, [&] { f.Command_CONECTAR.click(); });
-  move("100");
-  EXPECT_EQ(line(4), "pab" "p");
-  EXPECT_TRUE(portClosed());
-  EXPECT_TRUE(rail->events().size() == 4u) << "nothing after the disconnect's p";
-  EXPECT_EQ(rig.boxes(), std::vector<std::string>{"Error!"});
-  EXPECT_EQ(f.Command_CONECTAR.caption(), "CONECTAR");
-  EXPECT_EQ(f.Text_Mensajes.text(), "Desconectado");
-  EXPECT_EQ(f.Text2.text(), "2");
-  // The disconnect closed the port, so the next click connects again.
-  f.Command_CONECTAR.click();
-  EXPECT_EQ(line(5), "pabpp");
-  EXPECT_EQ(f.Text_Mensajes.text(), "Conectado");
-}
-
-TEST_F(WindowE2E, ThePortsLastByteBeforeItClosesIsTheMotorOffEvenRightAfterAMove) {
-  connect();
-  move("200");
-  f.Command_CONECTAR.click();
-  ASSERT_TRUE(portClosed());
-  const std::string bytes = line(203);
-  EXPECT_EQ(bytes.size(), 203u);
-  EXPECT_EQ(bytes.substr(bytes.size() - 2), "pp");
-  std::vector<sim::Event> all = rail->allEvents();
-  ASSERT_EQ(all.back().kind, sim::Kind::PortClose);
-  EXPECT_EQ(all[all.size() - 2].byte, 'p');
-}
-
 TEST_F(WindowE2E, AnUnpluggedRailEndsTheMoveInErrorAndAReturningOneCanBeReconnected) {
   rail->stop();
   sim::Options o;
@@ -163,43 +114,6 @@ TEST_F(WindowE2E, AnUnpluggedRailEndsTheMoveInErrorAndAReturningOneCanBeReconnec
   f.Command_CONECTAR.click();  // connects to the new one
   EXPECT_EQ(f.Text_Mensajes.text(), "Conectado");
   EXPECT_EQ(line(1), "p");
-}
-
-TEST_F(WindowE2E, ExitWhileConnectedOrMovingSwitchesTheMotorOffAndClosesThePort) {
-  for (bool moving : {false, true}) {
-    SCOPED_TRACE(moving ? "moving" : "connected");
-    rail->stop();
-    startRail();
-    Rig other{{.portsDir = ports.path()}};
-    ASSERT_TRUE(other.start());
-    other.connect(kRail);
-    if (moving) {
-      other.events.atPass(3, [&] { other.form().Salir.click(); });
-      other.form().Text9.setText("100");
-      EXPECT_THROW(other.form().Mover.click(), ProgramEnded);
-    } else {
-      EXPECT_THROW(other.form().Salir.click(), ProgramEnded);
-    }
-    EXPECT_EQ(other.process.ended, 1);
-    const std::string expected = moving ? "pabcp" : "pp";
-    EXPECT_EQ(line(expected.size()), expected);
-    EXPECT_TRUE(portClosed());
-  }
-}
-
-TEST_F(WindowE2E, AStackRunOfTwoFramesOfThreeStepsFiresTheControllerShutter) {
-  controllerShot(f);
-  runFields(f, "2", "3");
-  connect();
-  f.B_Procesar.click();
-  EXPECT_EQ(line(14), "p" "rsabcp" "rsdabp" "p");
-  EXPECT_EQ(rail->shots(), 2);
-  EXPECT_EQ(rail->holds().size(), 2u);
-  EXPECT_EQ(rail->position(), 6);
-  EXPECT_EQ(f.Text2.text(), "6");
-  EXPECT_EQ(f.Nfotos.text(), "2");
-  EXPECT_EQ(rail->errors(), 0);
-  EXPECT_TRUE(rig.boxes().empty());
 }
 
 }  // namespace

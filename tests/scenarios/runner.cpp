@@ -2,6 +2,7 @@
 // one named) and says, for a failed one, the line that failed, what it
 // expected, what came, and the case's whole transcript.  --words lists what
 // a line may say.  The language is described in the README, "Writing a test".
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -126,7 +127,7 @@ bool play(const std::string& path, const CaseText& text) {
     std::cout << path << ":" << line << ": " << e.what() << "\n";
     return false;
   }
-  Case c(lines);
+  Case c(lines, std::find(lines.begin(), lines.end(), "rail") != lines.end());
   // An action at a time comes at the first event pass at or after it when a
   // handler is running then, as the user's click would.
   for (Step& s : steps)

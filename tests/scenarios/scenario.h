@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/fake_platform.h"
+#include "tests/support/sim_harness.h"
 
 namespace velmira::scenario {
 
@@ -34,8 +34,12 @@ struct BadLine : std::runtime_error {
 
 class Case {
  public:
-  explicit Case(const std::vector<std::string>& lines);
+  // On the rail ("rail" before the cases): the real serial port and port
+  // list, with the simulated rail on a pseudo-terminal behind them.
+  Case(const std::vector<std::string>& lines, bool onRail);
+  std::unique_ptr<test::PortsDir> ports;
   test::Rig rig;
+  std::unique_ptr<sim::Rail> rail;
   Form_Principal& form() { return rig.form(); }
   int64_t now() { return rig.clock.nowMs() - t0; }
   // A control by name; BadLine when there is none.
@@ -51,6 +55,7 @@ class Case {
 
   const int64_t t0;
   size_t boxesSeen = 0;
+  size_t railMark = 0;  // the rail's bytes checked so far
 
  private:
   std::map<std::string, size_t> marks_;

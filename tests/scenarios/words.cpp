@@ -36,6 +36,7 @@ std::pair<std::string, int64_t> timed(const std::string& token) {
 namespace {
 
 using Got = std::vector<std::pair<int64_t, std::string>>;
+constexpr const char* kRail = "velmira-sim-scenario";
 
 std::string join(const std::vector<std::string>& items, const std::string& sep) {
   std::string out;
@@ -212,6 +213,16 @@ std::vector<std::string> letters(const std::vector<std::string>& groups) {
 void expectLine(Case& c, const Args& a) {
   std::vector<std::string> groups = a.words;
   if (groups.size() == 1 && groups[0] == "-") groups.clear();
+  if (c.rail) {  // the bytes the rail received, in order
+    std::string want;
+    for (const std::string& g : groups) want += g;
+    size_t& mark = c.railMark;
+    c.rail->waitForBytes(mark + want.size(), 5000);
+    std::string got = c.rail->bytes().substr(mark);
+    mark += got.size();
+    if (got != want) throw Mismatch{want.empty() ? "-" : want, got.empty() ? "-" : got};
+    return;
+  }
   Got got = c.since("write ");
   try {
     compare(letters(groups), got, " ");
@@ -240,7 +251,18 @@ std::string boxText(const platform::MessageBoxRequest& r, bool full, const std::
 
 // ---- The case: a rig and the marks of what was checked ----------------
 
-Case::Case(const std::vector<std::string>& lines) : t0(rig.clock.nowMs()) {
+Case::Case(const std::vector<std::string>& lines, bool onRail)
+    : ports(onRail ? std::make_unique<test::PortsDir>() : nullptr),
+      rig(test::RigOptions{.portsDir = ports ? ports->path() : ""}),
+      t0(rig.clock.nowMs()) {
+  if (onRail) {
+    rail = std::make_unique<sim::Rail>();
+    sim::Options o;
+    o.portsDir = ports->path();
+    o.name = kRail;
+    o.restPhase = 'd';  // where the window takes the motor to be
+    rail->start(o);
+  }
   desktop_ = std::make_unique<Desktop>(rig);
   rig.platform.desktop = desktop_.get();
   std::map<std::string, std::string> last;  // what each watched name showed last
@@ -284,7 +306,8 @@ std::string Case::value(const std::string& name) {
       {"sleeplock.reason", [&] { return static_cast<Desktop&>(*desktop_).reason_; }},
       {"port", [&] {
          auto& p = f.MSComm_Puerto_Serie;
-         return p.isOpen() ? "open " + std::to_string(p.portNumber()) + " " + rig.serial.settings : std::string("closed");
+         const std::string settings = rail ? rail->lineSettings() : rig.serial.settings;
+         return p.isOpen() ? "open " + std::to_string(p.portNumber()) + " " + settings : std::string("closed");
        }},
       {"caption", [&] { return f.caption(); }},
       {"shown", [&] { return yesNo(f.shown()); }},
@@ -399,6 +422,13 @@ const std::vector<Word>& words() {
          }
          c.rig.transcript.add(c.rig.clock.nowMs(), "received " + t.name() + " " + received);
        }},
+      {"enter", "enter FIELD: the user presses Enter in a field that has the focus", false,
+       [](Case& c, const Args& a) {
+         TextBox& t = field(c, a.at(0));
+         c.form().SetFocus(t);
+         int got = c.form().keyPress(t, 13);
+         c.rig.transcript.add(c.rig.clock.nowMs(), "received " + t.name() + " " + (got ? "{Enter}" : ""));
+       }},
       {"focus", "focus NAME: the user puts the focus on a control", false,
        [](Case& c, const Args& a) { c.form().SetFocus(c.control(a.at(0))); }},
       {"caret", "caret FIELD START [LENGTH]: the caret placed, or a part of the text selected", false,
@@ -407,7 +437,10 @@ const std::vector<Word>& words() {
                                         a.words.size() > 2 ? static_cast<int>(number(a.at(2))) : 0);
        }},
       {"connect", "connect [PORT]: the port listed (by default the one fake adapter) chosen and CONECTAR clicked", false,
-       [](Case& c, const Args& a) { a.words.empty() ? c.rig.connect() : c.rig.connect(a.rest); }},
+       [](Case& c, const Args& a) {
+         if (c.rail && c.form().ComboBoxCOM.listCount() == 0) c.form().BuscarPuerto_Click();
+         a.words.empty() ? c.rig.connect(c.rail ? kRail : "USB Serial (ttyUSB0) (COM3)") : c.rig.connect(a.rest);
+       }},
       {"start", "start: the program starts (load handler, window shown)", false,
        [](Case& c, const Args&) { c.rig.start(); }},
       {"signal", "signal: the program is ended from outside (a signal, the session's end)", false,
@@ -524,6 +557,23 @@ const std::vector<Word>& words() {
       {"seen", "seen NAME VALUE[@MS]...: the values a control showed since the last check", true,
        [](Case& c, const Args& a) {
          compare(std::vector<std::string>(a.words.begin() + 1, a.words.end()), c.since("seen " + a.at(0) + "="), " ");
+       }},
+      {"rail", "rail [position=N lost=N errors=N shots=N open=yes|no]: before the cases, they run on the real port "
+               "and a pseudo-terminal with the simulated rail; in a case, what the rail did",
+       true,
+       [](Case& c, const Args& a) {
+         if (a.words.empty()) return;
+         if (!c.rail) throw BadLine("not on the rail");
+         for (const auto& [name, want] : pairs(a)) {
+           if (name == "open")
+             c.rail->waitFor([&](const sim::Summary& s) { return s.hostOpen == (want == "yes"); }, 5000);
+           const std::map<std::string, int64_t> got = {{"position", c.rail->position()}, {"lost", c.rail->lost()},
+                                                       {"errors", c.rail->errors()}, {"shots", c.rail->shots()},
+                                                       {"open", c.rail->hostOpen()}};
+           if (!got.count(name)) throw BadLine("the rail tells position, lost, errors, shots and open");
+           std::string g = name == "open" ? yesNo(got.at(name)) : std::to_string(got.at(name));
+           if (g != want) throw Mismatch{name + "=" + want, name + "=" + g};
+         }
        }},
       {"visibility", "visibility NAME+ NAME-...: the controls shown (+) and hidden (-) since the last check, in order",
        true, [](Case& c, const Args& a) { compare(a.words, c.since("visibility "), " "); }},

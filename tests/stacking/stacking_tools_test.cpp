@@ -128,7 +128,11 @@ TEST_F(StackCommand, CtrlCStopsTheToolAtOnceAndLeavesNothing) {
 TEST(RealTools, AnEightFrameBracketFusesAsSharpAsTheTruth) {
   test::ScratchFolder dir;
   const test::Rgb8 truth = test::writeBracket(dir.path(), {.width = 400, .height = 300, .frames = 8});
-  test::ChildProcess velmira(VELMIRA_EXE, {"--apilar", dir.path()});
+  // The folder as a user types it, relative to where velmira starts.
+  const fs::path here = fs::current_path();
+  fs::current_path(fs::path(dir.path()).parent_path());
+  test::ChildProcess velmira(VELMIRA_EXE, {"--apilar", fs::path(dir.path()).filename().string()});
+  fs::current_path(here);
   ASSERT_EQ(velmira.wait(300000), 0) << velmira.errorOutput();
   EXPECT_NE(velmira.errorOutput().find("Alineando"), std::string::npos);
   EXPECT_NE(velmira.errorOutput().find("Fusionando"), std::string::npos);

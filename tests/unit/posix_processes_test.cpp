@@ -1,0 +1,52 @@
+// The fusing tools' processes on Linux: idle class at nice 19 and the idle disk
+// class, their output read line by line, and a cancel that kills what they
+// started too.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <thread>
+
+#include "platform/posix_processes.h"
+
+namespace velmira::platform {
+namespace {
+
+TEST(PosixProcesses, LowestPriorityOutputByLinesAndACancelKillsTheWholeGroup) {
+  PosixProcesses processes;
+  const auto sh = processes.find("sh");
+  ASSERT_TRUE(sh);
+  EXPECT_FALSE(processes.find("velmira-no-such-tool"));
+  std::atomic<bool> cancel{false};
+  std::vector<std::string> lines;
+  auto collect = [&](const std::string& l) { lines.push_back(l); };
+  ProcessResult r = processes.run({*sh, {"-c", "cut -d' ' -f19,41 /proc/$$/stat; ionice -p $$; printf 'a\\rb'; exit 3"}, "/"},
+                                  collect, cancel);
+  EXPECT_EQ(r.exitCode, 3);
+  EXPECT_FALSE(r.succeeded());
+  EXPECT_EQ(lines, (std::vector<std::string>{"19 5", "idle", "a", "b"}));  // nice 19, SCHED_IDLE
+
+  // A tool that started one of its own, which would outlive a kill of the
+  // tool alone.
+  lines.clear();
+  std::thread canceller;
+  r = processes.run({*sh, {"-c", "sleep 60 & echo $!; wait"}, {}}, [&](const std::string& l) {
+    lines.push_back(l);
+    canceller = std::thread([&] { cancel = true; });
+  }, cancel);
+  canceller.join();
+  EXPECT_TRUE(r.cancelled);
+  ASSERT_EQ(lines.size(), 1u);
+  // Gone, or dead and waiting for whoever adopted it to collect it.
+  const std::string stat = "/proc/" + lines[0] + "/stat";
+  auto running = [&] {
+    std::ifstream in(stat);
+    std::string pid, name, state;
+    return in >> pid >> name >> state && state != "Z";
+  };
+  for (int i = 0; i < 100 && running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_FALSE(running()) << "the tool's own child still runs";
+  EXPECT_FALSE(processes.run({"/nonexistent/tool", {}, {}}, collect, cancel).started);
+}
+
+}  // namespace
+}  // namespace velmira::platform
