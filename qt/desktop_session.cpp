@@ -137,6 +137,7 @@ QString QtDesktopSession::duration(int64_t ms) {
 }
 
 void QtDesktopSession::runStarted(const RunPlan& plan) {
+  showingRun_ = true;
   notification_ = 0;
   launcher(0, plan.frames, true);
   const QString end = wallClock().addMSecs(plan.expectedMs).toString(QStringLiteral("HH:mm"));
@@ -150,6 +151,7 @@ void QtDesktopSession::runProgress(int framesDone, int frames) {
 }
 
 void QtDesktopSession::runEnded(const RunOutcome& o) {
+  showingRun_ = false;
   launcher(0, 0, false);
   const QString took = QStringLiteral("%1 en %2.").arg(fotos(o.photos), duration(o.tookMs));
   if (o.how == RunEnd::Finished) {

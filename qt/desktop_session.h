@@ -44,6 +44,8 @@ class QtDesktopSession : public QObject, public platform::DesktopSession {
 
   // Whether the descriptor of logind's sleep lock is in hand.
   bool holdsSleepLock() const { return logindFd_ >= 0; }
+  // A run's progress is on the dock (a stack fused meanwhile leaves it be).
+  bool showingRun() const { return showingRun_; }
 
   // "1 h 5 min", "4 min 30 s", "12 s".
   static QString duration(int64_t ms);
@@ -56,6 +58,7 @@ class QtDesktopSession : public QObject, public platform::DesktopSession {
   QDBusConnection system_, session_;
   int generation_ = 0;  // of the current inhibition; odd while held
   int logindFd_ = -1;
+  bool showingRun_ = false;
   std::optional<uint> cookie_;
   uint notification_ = 0;  // the run's notification, replaced by the next
   bool notifying_ = false;  // a Notify call awaits its id

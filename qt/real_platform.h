@@ -19,7 +19,10 @@
 namespace velmira::qt {
 
 struct RealPlatform {
-  RealPlatform() { process.beforeEnd = [this] { instance.close(); }; }
+  RealPlatform() {
+    process.beforeEnd = [this] { instance.close(); };
+    fusion.runOnDock = [this] { return desktop.showingRun(); };
+  }
   RealPlatform(const RealPlatform&) = delete;
   RealPlatform& operator=(const RealPlatform&) = delete;
 

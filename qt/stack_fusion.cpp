@@ -117,7 +117,7 @@ void QtStackFusion::actionInvoked(uint id, const QString& action) {
 }
 
 void QtStackFusion::launcher(double progress, bool visible) {
-  if (!session_.isConnected()) return;
+  if (!session_.isConnected() || runOnDock()) return;
   QDBusMessage update = QDBusMessage::createSignal(QStringLiteral("/com/canonical/unity/launcherentry/velmira"),
                                                    QStringLiteral("com.canonical.Unity.LauncherEntry"),
                                                    QStringLiteral("Update"));

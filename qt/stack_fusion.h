@@ -34,6 +34,8 @@ class QtStackFusion : public QObject, public platform::StackFusion {
 
   // Opens a picture in the desktop's viewer (tests watch it).
   std::function<void(const QString& path)> open;
+  // Whether a run's progress is on the dock: the fusion's bar then waits.
+  std::function<bool()> runOnDock = [] { return false; };
   // Each fusion's end, on the window's thread, after the notification.
   std::function<void(const std::string& folder, const stacking::Outcome&)> ended;
   bool fusing() const { return running_; }

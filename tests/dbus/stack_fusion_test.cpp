@@ -53,6 +53,14 @@ TEST(StackFusion, InTheBackgroundWithTheDocksBarANotificationThatOpensThePicture
     std::ifstream json(dir / "pila.json");
     EXPECT_NE(std::string(std::istreambuf_iterator<char>(json), {}).find("\"apilado\": {\"resultado\": \"hecho\""),
               std::string::npos);
+    // A run started meanwhile keeps the dock: a fusion ending then hides nothing.
+    bool runOnDock = true;
+    fusion.runOnDock = [&] { return runOnDock; };
+    const size_t dockBefore = fakes.dock.updates.size();
+    ASSERT_FALSE(fusion.fuse(dir.path()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fakes.notifications.notes.size() == 2; }, 10000));
+    QTest::qWait(50);
+    EXPECT_EQ(fakes.dock.updates.size(), dockBefore);
     tools.installed.clear();
     EXPECT_EQ(*fusion.fuse(dir.path()),
               "No se pudo apilar la foto: faltan las herramientas de apilado. Instálelas con «sudo apt install "
