@@ -7,8 +7,13 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#include <linux/serial.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <cerrno>
 #include <climits>
 #include <chrono>
@@ -20,12 +25,47 @@
 namespace velmira::platform {
 namespace {
 
-constexpr auto kWriteTimeout = std::chrono::milliseconds(2000);
+// At 9600 baud, paced, a byte waits for room in the kernel only when the
+// adapter has stopped taking them: a second is patience enough, and keeps
+// the end of the program within two seconds on a stalled line.
+constexpr auto kWriteTimeout = std::chrono::milliseconds(1000);
 constexpr auto kDrainTimeout = std::chrono::milliseconds(1000);
+// How long a close may hold the caller once the output is discarded.
+constexpr auto kCloseWait = std::chrono::milliseconds(300);
 // One byte at 9600 baud with a start and a stop bit.
 constexpr int64_t kByteNs = 10 * 1'000'000'000LL / 9600;
 
 int64_t nowMs() { return monotonicNs() / 1'000'000; }
+
+// Closes `fd` on a thread of its own and waits for it, bounded; the error
+// of a close that ended in time (0 otherwise).  A driver may still wait in
+// the close for output that cannot leave (a USB adapter's closing wait,
+// 30 s by default, changeable only by the administrator): the program goes
+// on meanwhile, and a process that ends does not wait for it (the thread's
+// wait ends with the process).
+int closeBounded(int fd) {
+  struct Closing {
+    std::mutex m;
+    std::condition_variable done;
+    bool closed = false;
+    int err = 0;
+  };
+  auto c = std::make_shared<Closing>();
+  try {
+    std::thread([fd, c] {
+      const int err = ::close(fd) != 0 && errno != EINTR ? errno : 0;
+      std::lock_guard lock(c->m);
+      c->closed = true;
+      c->err = err;
+      c->done.notify_all();
+    }).detach();
+  } catch (const std::system_error&) {
+    return ::close(fd) != 0 && errno != EINTR ? errno : 0;
+  }
+  std::unique_lock lock(c->m);
+  c->done.wait_for(lock, kCloseWait, [&] { return c->closed; });
+  return c->err;
+}
 
 }  // namespace
 
@@ -131,7 +171,15 @@ void PosixSerialPort::waitForLine() { sleepUntilNs(lineFreeAtNs_, true); }
 void PosixSerialPort::write(const std::string& data) {
   if (fd_ < 0) throw Failure("El puerto no está abierto");
   size_t done = 0;
-  const int64_t deadline = nowMs() + kWriteTimeout.count();
+  int64_t deadline = nowMs() + kWriteTimeout.count();
+  if (stalled_) {
+    // The line has stalled before: what was queued then (steps that never
+    // left) is discarded so that the next command goes first, and every
+    // command is tried once, without waiting again.
+    if (discardQueued_) tcflush(fd_, TCOFLUSH);
+    discardQueued_ = false;
+    deadline = nowMs();
+  }
   while (done < data.size()) {
     waitForLine();
     ssize_t n = ::write(fd_, data.data() + done, 1);
@@ -143,7 +191,10 @@ void PosixSerialPort::write(const std::string& data) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno != EAGAIN) fail(errno, "Error de escritura en el puerto");
     int64_t left = deadline - nowMs();
-    if (left <= 0) throw Failure("Tiempo de espera agotado al escribir en el puerto", failureDetail(EIO));
+    if (left <= 0) {
+      stalled_ = discardQueued_ = true;
+      throw Failure("Tiempo de espera agotado al escribir en el puerto", failureDetail(EIO));
+    }
     pollfd p {fd_, POLLOUT, 0};
     int r = poll(&p, 1, static_cast<int>(left));
     if (r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL))) fail(EIO, "Error de escritura en el puerto");
@@ -160,19 +211,28 @@ void PosixSerialPort::close() {
   if (fd_ < 0) return;
   // Let the output drain, bounded: a vanished adapter must not hang the exit.
   const int64_t deadline = nowMs() + kDrainTimeout.count();
-  while (nowMs() < deadline) {
-    int pending = pendingOutput();
-    if (pending <= 0) break;
+  while (!stalled_ && nowMs() < deadline && pendingOutput() > 0) {
     pollfd p {fd_, 0, 0};
     poll(&p, 1, 2);
   }
+  const bool leftOver = pendingOutput() > 0;
   int fd = fd_;
   fd_ = -1;
+  stalled_ = discardQueued_ = false;
+  // What has not left by now never will: discard it, and ask the driver not
+  // to wait for it at the close (allowed to the administrator only; for
+  // others the close below is bounded instead).
+  if (leftOver) tcflush(fd, TCOFLUSH);
+  serial_struct serial {};
+  if (ioctl(fd, TIOCGSERIAL, &serial) == 0 && serial.closing_wait != ASYNC_CLOSING_WAIT_NONE) {
+    serial.closing_wait = ASYNC_CLOSING_WAIT_NONE;
+    ioctl(fd, TIOCSSERIAL, &serial);
+  }
   // Give up the exclusive use taken at the open: a terminal whose other end
   // stays open (a pseudo-terminal of the simulator) keeps the flag after the
   // close, and an ordinary user could not open it again.
   ioctl(fd, TIOCNXCL);
-  if (::close(fd) != 0 && errno != EINTR) fail(errno, "Error al cerrar el puerto");
+  if (int err = closeBounded(fd)) fail(err, "Error al cerrar el puerto");
 }
 
 }  // namespace velmira::platform

@@ -2,7 +2,11 @@
 // every byte of a write is in the kernel when write() returns (a blocking
 // wait that follows a phase letter then really follows it on the line), and
 // close() waits, at most one second, until the output has drained, so the
-// final "p" of a disconnect or an exit reaches the controller.
+// final "p" of a disconnect or an exit reaches the controller.  What is
+// still queued then is discarded and the close does not wait for it: a
+// stalled adapter cannot hang the exit.  A write that found no room for a
+// second marks the line stalled: the next write discards the queue, every
+// later one tries once without waiting, and the close does not drain.
 //
 // Bytes are handed over no faster than the line carries them (9600 baud,
 // ten bits a byte: 1.04 ms each): a byte is written once the one before has
@@ -53,6 +57,8 @@ class PosixSerialPort : public SerialPort {
   int16_t number_ = 1;
   int fd_ = -1;
   int64_t lineFreeAtNs_ = 0;  // monotonic time the last byte has left the line
+  bool stalled_ = false;        // a write found no room for its whole timeout
+  bool discardQueued_ = false;  // what was queued then is still to be discarded
 };
 
 }  // namespace velmira::platform

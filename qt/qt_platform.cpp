@@ -3,6 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
+#include <cstdlib>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -32,6 +35,8 @@ using platform::sleepUntilNs;
 // Longest real sleep between two repaint passes of a wait: about one
 // refresh of the screen.
 constexpr int64_t kSliceNs = 10'000'000;
+// The least of a wait that still starts an event pass.
+constexpr int64_t kLastPassNs = 2'000'000;
 
 bool isUserInput(QEvent::Type t) {
   switch (t) {
@@ -73,16 +78,23 @@ void QtClock::sleepMs(int32_t ms) {
   }
   ++depth_;
   // Events are processed at the start of the wait and then every slice,
-  // never once the time is up: a repaint then would lengthen the wait.
+  // but only while enough of the wait remains for a pass, repaint included:
+  // one that started just before the deadline would lengthen the wait (a
+  // 1 ms step's wait has no pass at all; the move's own pass after each
+  // step keeps the window current).  A slice that would end too close to
+  // the deadline runs on to it.
   for (;;) {
-    const int64_t left = deadline - monotonicNs();
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents,
-                                    static_cast<int>(std::max<int64_t>(0, left / 1'000'000)));
-    const int64_t now = monotonicNs();
+    int64_t now = monotonicNs();
+    if (deadline - now >= kLastPassNs) {
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents,
+                                      static_cast<int>((deadline - now) / 1'000'000));
+      now = monotonicNs();
+    }
     if (now >= deadline) break;
-    const int64_t until = std::min(deadline, now + kSliceNs);
+    int64_t until = std::min(deadline, now + kSliceNs);
+    if (deadline - until < kLastPassNs) until = deadline;
     sleepUntilNs(until, until == deadline);
-    if (monotonicNs() >= deadline) break;
+    if (until == deadline) break;
   }
   if (--depth_ == 0) releaseHeldInput();
 }
@@ -150,6 +162,14 @@ platform::ScreenSize QtProcess::screen() {
   return {twips(s->size().width()), twips(s->size().height())};
 }
 
+bool isSystemFolder(const std::string& dir) {
+  char resolved[PATH_MAX];
+  const std::string real = realpath(dir.c_str(), resolved) ? std::string(resolved) : dir;
+  if (real == "/usr" || real.rfind("/usr/", 0) == 0) return true;
+  struct stat st {};
+  return stat(real.c_str(), &st) == 0 && st.st_uid != geteuid();
+}
+
 std::string installedShareDir(const std::string& programDir, const std::function<bool(const std::string&)>& isDir) {
   if (programDir.size() <= 4 || !programDir.ends_with("/bin") || !isDir) return {};
   const std::string share = programDir.substr(0, programDir.size() - 4) + "/share/velmira";
@@ -161,8 +181,11 @@ std::string chooseDataDir(const std::string& programDir, const std::string& user
                           const std::function<bool(const std::string&)>& isDir) {
   // A user's slots never go among the system's programs, and the first
   // start put the shipped picture and first slot in the user's folder,
-  // where they must be found.
-  if (installedShareDir(programDir, isDir).empty() && writable(programDir)) return programDir;
+  // where they must be found.  Run as root (sudo, a common reflex when the
+  // port is refused) every folder is writable: a system folder is still
+  // never written into.
+  if (!isSystemFolder(programDir) && installedShareDir(programDir, isDir).empty() && writable(programDir))
+    return programDir;
   return userDataDir + "/velmira";
 }
 
@@ -198,9 +221,10 @@ void offerShippedFiles(const std::string& shipped, const std::string& folder) {
 std::string QtProcess::programDir() {
   if (!dataDir_) {
     // The configuration slots and the background picture live beside the
-    // program.  An installed program's directory (/usr/bin) belongs to
-    // root, a shared install may be read-only: there they live in the
-    // user's data folder instead, so that saving a slot works.
+    // program.  An installed program's directory (/usr/bin) is a system
+    // folder, a shared install may be read-only or someone else's: there
+    // they live in the user's data folder instead, so that saving a slot
+    // works and nothing is written into the system.
     const std::string own = QCoreApplication::applicationDirPath().toStdString();
     auto isDir = [](const std::string& dir) { return QFileInfo(qs(dir)).isDir(); };
     dataDir_ = chooseDataDir(own, QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString(),
@@ -233,7 +257,7 @@ void QtProcess::end() {
     std::signal(endSignal, SIG_DFL);
     std::raise(endSignal);
   }
-  _exit(0);
+  _exit(exitStatus);
 }
 
 }  // namespace velmira::qt

@@ -65,8 +65,8 @@ class QtPictures : public platform::Pictures {
 class QtProcess : public platform::Process {
  public:
   platform::ScreenSize screen() override;
-  // The program's own folder when it can be written to and the program is
-  // not an installed one, otherwise the user's data folder
+  // The program's own folder when it is the user's, can be written to and
+  // the program is not an installed one, otherwise the user's data folder
   // (~/.local/share/velmira), decided at the first call
   // and kept: a folder that becomes read-only later makes a save fail with
   // its message instead of going elsewhere.
@@ -84,14 +84,21 @@ class QtProcess : public platform::Process {
   // The signal that ends the program (0: none): end() then ends the process
   // by that signal, with its default action.
   int endSignal = 0;
+  // The exit status otherwise.
+  int exitStatus = 0;
 
  private:
   std::string title_ = "Velmira";
   std::optional<std::string> dataDir_;
 };
 
+// A folder of the system: under /usr, or not owned by the user running
+// the program.
+bool isSystemFolder(const std::string& dir);
+
 // The folder of the slots and the picture for a program in `programDir`:
-// that folder when `writable` says so, otherwise `userDataDir`/velmira.  An
+// that folder when it is no system folder and `writable` says so,
+// otherwise `userDataDir`/velmira.  An
 // installed program (`programDir` is <prefix>/bin and `isDir` finds
 // <prefix>/share/velmira) always uses `userDataDir`/velmira, even for a
 // user who may write to <prefix>/bin (root).
