@@ -165,8 +165,16 @@ bool Sesion_Camara::Disparar(double posicion) {
   return true;
 }
 
-void Sesion_Camara::Terminar(const std::string& como) {
+std::optional<std::string> Sesion_Camara::Terminar(const std::string& como) {
+  if (terminada_) return std::nullopt;
+  terminada_ = true;
   if (registro_) registro_->terminar(como, f_.plataforma().clock.wallMs());
+  // The stack's folder is complete here: every photo kept is in it, and
+  // its record has the run's end.  Whatever ended the run, the photos
+  // already downloaded are worth a picture; one photo needs no fusing.
+  platform::StackFusion* fusion = f_.plataforma().fusion;
+  if (!fusion || numero_ < 2) return std::nullopt;
+  return fusion->fuse(carpeta_);
 }
 
 }  // namespace velmira::stack

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/form_principal.h"
@@ -40,8 +41,11 @@ class Sesion_Camara {
   // it once the file is whole on the disk.  False when the camera failed:
   // the cause was shown, the run was stopped and no photo was counted.
   bool Disparar(double posicion);
-  // The end of the run, as the record says it.
-  void Terminar(const std::string& como);
+  // The end of the run, as the record says it.  A stack of two photos or
+  // more then goes to be fused in the background (one sharp picture in its
+  // folder).  Every way a run ends calls it; only the first call counts.
+  // Returns why the stack cannot be fused, for the message field.
+  std::optional<std::string> Terminar(const std::string& como);
   const std::string& carpeta() const { return carpeta_; }
   // Why the camera stopped the run (empty when it did not).
   const std::string& fallo() const { return fallo_; }
@@ -56,6 +60,7 @@ class Sesion_Camara {
   std::unique_ptr<camera::Registro> registro_;
   int numero_ = 0;  // photos kept
   std::string fallo_;
+  bool terminada_ = false;
 };
 
 // The cause of a camera failure, in Spanish, as the box and the message

@@ -132,6 +132,16 @@ platform::DesktopSession::RunPlan Plan(Form_Principal& f, const Serie& s) {
   return plan;
 }
 
+// Why the stack cannot be fused goes to the message field.  After a
+// failure (the camera's, the link's) the field keeps that cause first: it
+// says why the run stopped, and the box that said it is gone.
+void Decir_Apilado(Form_Principal& f, const std::string& texto, bool trasFallo) {
+  std::string antes = f.Text_Mensajes.text();
+  if (!trasFallo || antes.empty()) return f.Text_Mensajes.setText(texto);
+  if (antes.back() != '.') antes += '.';
+  f.Text_Mensajes.setText(antes + " " + texto);
+}
+
 }  // namespace
 
 void Form_Principal::B_Procesar_Click() {
@@ -182,11 +192,9 @@ void Form_Principal::B_Procesar_Click() {
     motion::Enviar_Orden(*this, "p");
     LED.setFillColor(kRed);
     const std::string carpeta = s.camara ? s.camara->carpeta() : std::string();
-    if (s.camara) {
-      s.camara->Terminar(Final(*this, s));
-      // The stack's folder is complete here: every photo kept is in it,
-      // and its record has the run's end.
-    }
+    if (s.camara)
+      if (std::optional<std::string> apilado = s.camara->Terminar(Final(*this, s)))
+        Decir_Apilado(*this, *apilado, !s.camara->fallo().empty());
     if (escritorio && plan) {
       const bool fallaCamara = s.camara && !s.camara->fallo().empty();
       const RunEnd how = Parada != 1   ? RunEnd::Finished
@@ -198,11 +206,14 @@ void Form_Principal::B_Procesar_Click() {
     }
   } catch (const platform::Failure& failure) {
     const std::string carpeta = s.camara ? s.camara->carpeta() : std::string();
-    if (s.camara) s.camara->Terminar("fallo del enlace con el controlador");
+    // The fusion starts before the box, which may wait long for the user.
+    std::optional<std::string> apilado;
+    if (s.camara) apilado = s.camara->Terminar("fallo del enlace con el controlador");
     if (escritorio && plan)
       escritorio->runEnded({RunEnd::LinkFailed, s.fotograma, plan->frames, s.fotos,
                             platform_.clock.nowMs() - inicio, carpeta, {}});
     Mostrar_Fallo_Enlace(failure, true);
+    if (apilado) Decir_Apilado(*this, *apilado, true);
   }
 }
 

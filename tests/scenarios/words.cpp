@@ -140,7 +140,7 @@ class Desktop : public platform::DesktopSession {
   }
   void runProgress(int done, int frames) override { say("progress " + std::to_string(done) + "/" + std::to_string(frames)); }
   void runEnded(const RunOutcome& o) override {
-    static const char* kHow[] = {"finished", "stopped", "link failed", "no key"};
+    static const char* kHow[] = {"finished", "stopped", "link failed", "no key", "camera failed"};
     say(std::string(kHow[static_cast<int>(o.how)]) + " in frame " + std::to_string(o.frame) + "/" +
         std::to_string(o.frames) + ", " + std::to_string(o.photos) + " photos in " + std::to_string(o.tookMs) + " ms");
   }
@@ -491,6 +491,11 @@ const std::vector<Word>& words() {
        [](Case& c, const Args& a) {
          (a.at(0) == "unavailable" ? c.rig.keys.unavailable : c.rig.keys.warning) = a.rest.substr(a.rest.find(' ') + 1);
        }},
+      {"fusion", "fusion missing: the tools that fuse a stack are not installed", false,
+       [](Case& c, const Args& a) {
+         if (a.at(0) != "missing") throw BadLine("fusion missing");
+         c.rig.fusion.missing = true;
+       }},
       {"file", "file NAME \"BYTES\": a file in the program's folder | file NAME = \"BYTES\" | file NAME = missing", false,
        [](Case& c, const Args& a) {
          if (a.words.size() == 2) {
@@ -586,6 +591,22 @@ const std::vector<Word>& words() {
        }},
       {"sleeplock", "sleeplock on[@MS] off[@MS]...: the machine kept from sleeping, and let sleep again", true,
        [](Case& c, const Args& a) { compare(a.words, c.since("sleeplock "), " "); }},
+      {"fused", "fused ITEM[@MS] | ... (- none): the stacks given to be fused since the last check, each \"stack N "
+                "photos\" (its folder under Velmira, its record ended) or what it was",
+       true,
+       [](Case& c, const Args& a) {
+         Got got;
+         const auto& asked = c.rig.fusion.asked;
+         auto times = c.since("fuse ");
+         for (size_t i = asked.size() - times.size(); i < asked.size(); ++i) {
+           const auto& f = asked[i];
+           const bool stack = std::filesystem::path(f.folder).parent_path() == c.rig.process.pictures + "/Velmira";
+           got.push_back({times[i - (asked.size() - times.size())].first,
+                          (stack ? std::string("stack") : f.folder) + " " + std::to_string(f.photos) + " photos" +
+                              (f.ended ? "" : " before the record's end")});
+         }
+         compare(splitBars(a.rest), got, " | ");
+       }},
       {"desktop", "desktop ITEM[@MS] | ...: what the desktop was told of a run since the last check (started, "
                   "progress, finished ...)",
        true, [](Case& c, const Args& a) { compare(splitBars(a.rest), c.since("desktop "), " | "); }},

@@ -139,7 +139,8 @@ Rig::Rig(RigOptions options)
                instance,
                process,
                &desktop,
-               &camera},
+               &camera,
+               &fusion},
       options_(std::move(options)) {
   std::string tmpl = (std::filesystem::temp_directory_path() / "velmira-test-XXXXXX").string();
   dir_ = mkdtemp(tmpl.data());

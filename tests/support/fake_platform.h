@@ -18,6 +18,7 @@
 #include "platform/posix_serial_port.h"
 #include "platform/steady_clock.h"
 #include "tests/support/fake_camera.h"
+#include "tests/support/fake_fusion.h"
 
 namespace velmira::test {
 
@@ -276,6 +277,7 @@ class Rig {
   FakeProcess process;
   FakeDesktop desktop{serial};
   FakeCamera camera{transcript, clock};
+  FakeFusion fusion{transcript, clock};
   platform::SteadyClock steady;
   // The real link, with RigOptions::portsDir.
   struct Link {
