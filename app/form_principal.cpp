@@ -167,6 +167,7 @@ void Form_Principal::arrangeDesign() {
   // Lists.
   Disparo.addItem("Programa(Tecla)");
   Disparo.addItem("Disparador");
+  Disparo.addItem("Cámara USB");
   for (const char* k : {"F6", "F7", "F8", "F9", "F10", "F11", "F12"}) Combo1.addItem(k);
 
   // The framing lines: outer frame (0 left, 2 top, 4 right, 3 bottom; two

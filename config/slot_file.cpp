@@ -48,7 +48,7 @@ std::optional<SlotValues> readSlot(std::string_view bytes) {
   const std::string* g = &lines[lines.size() - 7];
   std::optional<int16_t> velocidad = readInteger(g[3], 1, 1000);
   std::optional<int16_t> tecla = readInteger(g[4], -1, 6);
-  std::optional<int16_t> modo = readInteger(g[5], -1, 1);
+  std::optional<int16_t> modo = readInteger(g[5], -1, 2);
   if (!velocidad || !tecla || !modo) return std::nullopt;
   return SlotValues{g[0], g[1], g[2], *velocidad, *tecla, *modo, g[6]};
 }

@@ -7,7 +7,7 @@
 //   3 pause before each photo (Text10) text, unchanged
 //   4 motor speed (hscVelocidad)       integer, 1 to 1000
 //   5 shutter key (Combo1 index)       integer, -1 to 6
-//   6 shutter mode (Disparo index)     integer, -1 to 1
+//   6 shutter mode (Disparo index)     integer, -1 to 2 (2: USB camera)
 //   7 mirror delay (temEsp)            text, unchanged
 //
 // An integer is written as a space (the place of the sign) or a minus, its

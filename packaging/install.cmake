@@ -60,13 +60,17 @@ set(CPACK_PACKAGE_CONTACT "Velmira <velmira@users.noreply.velmira.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "control program for a motorised macro-photography rail")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Velmira moves a stepper-driven rail in equal steps over a serial port
  (an Arduino-class controller) and fires the camera at every position,
- through the controller or with a function key for a camera program.
+ through the controller, with a function key for a camera program, or
+ itself over USB (libgphoto2), keeping each stack's photos in a folder of
+ its own with a record of the run.
  It includes a rail simulator and the controller's firmware.")
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Qt's own texts in Spanish (the window loads them at start).
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
+# Qt's own texts in Spanish (the window loads them at start); libgphoto2
+# for the USB camera, with its camera drivers and the udev rules that let
+# the user at the desktop open a camera.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n, libgphoto2-6")
 # The frames of a stack fused into one sharp picture (velmira --apilar).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hugin-tools, enfuse")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -4,6 +4,7 @@
 // builds and runs without any toolkit.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -88,6 +89,13 @@ class Clock {
   // A wait is under way: what the window system delivers now (the close
   // box) is held until the next event pass.
   virtual bool waiting() const { return false; }
+  // The wall clock: milliseconds since 1970-01-01 UTC (the names and
+  // records of the photos; never for waiting).
+  virtual int64_t wallMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+  }
 };
 
 // Lets pending window events run from inside a handler.
@@ -111,6 +119,12 @@ class MessageBoxes {
  public:
   virtual ~MessageBoxes() = default;
   virtual void show(const MessageBoxRequest& request) = 0;
+  // A box with "Reintentar" and "Cancelar"; true when the user chose to try
+  // again.
+  virtual bool askRetry(const MessageBoxRequest& request) {
+    show(request);
+    return false;
+  }
 };
 
 // What was read of a file: its first bytes, and whether there was more.
@@ -135,6 +149,15 @@ class Files {
   // file is untouched and the returned text says why, in Spanish and
   // beginning in lower case ("no queda espacio en el disco").
   virtual std::optional<std::string> replaceFile(const std::string& path, const std::string& bytes) = 0;
+  // Adds `bytes` at the end of `path` (made when missing) and waits until
+  // they are on the disk, so that a crash or a power cut keeps them.  On
+  // failure, the text says why as replaceFile's does.
+  virtual std::optional<std::string> appendFile(const std::string& path, const std::string& bytes) = 0;
+  // Makes the folder and any missing folder above it; the text says why it
+  // could not.
+  virtual std::optional<std::string> makeFolder(const std::string& path) = 0;
+  // Whether anything (a file, a folder) has this name.
+  virtual bool taken(const std::string& path) = 0;
 };
 
 // Pictures for the background.
@@ -174,6 +197,9 @@ class Process {
   // folder): a slot or a picture that is not in programDir() is still read
   // from here.  Empty when there is no such folder.
   virtual std::string shippedDir() { return {}; }
+  // The user's pictures folder (the desktop's user folders); no trailing
+  // separator.
+  virtual std::string picturesDir() { return {}; }
   virtual std::string exeName() = 0;     // file name without extension
   virtual std::string title() = 0;       // the application title
   virtual void setTitle(const std::string& title) = 0;
@@ -200,17 +226,75 @@ class DesktopSession {
     int photos = 0;          // the photos the run will take
     int64_t expectedMs = 0;  // how long it will take, from its fixed values
   };
-  enum class RunEnd { Finished, Stopped, LinkFailed, NoKey };
+  enum class RunEnd { Finished, Stopped, LinkFailed, NoKey, CameraFailed };
   struct RunOutcome {
     RunEnd how = RunEnd::Finished;
     int frame = 0;   // the frame it ended in (the last one when finished)
     int frames = 0;
     int photos = 0;  // photos taken by this run
     int64_t tookMs = 0;
+    std::string folder;  // where a USB camera's photos went (empty: none)
+    std::string cause;   // why the camera stopped the run (CameraFailed)
   };
   virtual void runStarted(const RunPlan&) {}
   virtual void runProgress(int framesDone, int frames) { (void)framesDone, (void)frames; }
   virtual void runEnded(const RunOutcome&) {}
+};
+
+// A camera on USB, fired and read through the camera library.  Only one
+// call runs at a time, all from the window's thread; the capture runs on
+// its own and the window waits for it on its clock, polling finished().
+class Camera {
+ public:
+  // Why the camera could not do what was asked.
+  enum class Cause {
+    None,
+    NotFound,    // no camera on USB (none plugged in, or switched off)
+    Gone,        // it went away: unplugged or switched off
+    Busy,        // it cannot shoot now (still writing, cannot focus)
+    Full,        // its card or memory is full
+    Claimed,     // another program holds the USB device
+    Permission,  // no permission on the USB device
+    Disk,        // the photo could not be written to the computer's disk
+    Other,
+  };
+  struct Error {
+    Cause cause = Cause::None;
+    std::string detail;  // the library's or the system's own words
+  };
+  struct Found {
+    std::string model;
+    std::string port;  // "usb:001,007"
+  };
+  // One file written in the folder: its name and size in bytes.
+  struct File {
+    std::string name;
+    uint64_t bytes = 0;
+  };
+  struct Shot {
+    std::vector<File> files;  // in the order the camera gave them
+    Error error;
+  };
+
+  virtual ~Camera() = default;
+  // The first camera on USB; nothing when there is none (`error` says why
+  // when the search itself failed).
+  virtual std::optional<Found> find(Error* error) = 0;
+  // Opens the camera found by find() for a run; on success `serial` holds
+  // its serial number (empty when it tells none).  The photos go to the
+  // camera's memory, not its card, when it can choose.
+  virtual Error open(Found* found, std::string* serial) = 0;
+  // Fires the camera and writes the new file (each one, for a camera that
+  // gives a RAW and a JPEG) as `folder`/`stem`.<the camera's extension>:
+  // under a temporary name, flushed to the disk, then renamed.  Then reads
+  // the camera's pending events until it reports nothing more.  Returns at
+  // once; the work goes on elsewhere until finished() is true.
+  virtual void startShot(const std::string& folder, const std::string& stem) = 0;
+  virtual bool finished() = 0;
+  // The result of the shot, once finished.
+  virtual Shot shot() = 0;
+  // Releases the camera (after the shot under way, if any, has finished).
+  virtual void close() = 0;
 };
 
 // Everything together, handed to the window at creation.
@@ -226,6 +310,7 @@ struct Platform {
   InstanceGuard& instance;
   Process& process;
   DesktopSession* desktop = nullptr;  // none: no desktop services
+  Camera* camera = nullptr;           // none: no camera library
   StackFusion* fusion = nullptr;      // none: stacks are not fused
 };
 

@@ -70,11 +70,31 @@ std::string writeFailureCause(int err, const std::string& dir) {
   }
 }
 
-std::optional<std::string> PosixFiles::replaceFile(const std::string& path, const std::string& bytes) {
-  // Write a complete temporary file beside the old one, then rename it over
-  // it: a save that fails half-way leaves the previous file as it was.
+namespace {
+
+std::string folderOf(const std::string& path) {
   const size_t slash = path.find_last_of('/');
-  const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Every byte, however the kernel splits the write.
+int writeAll(int fd, const char* bytes, size_t size) {
+  size_t done = 0;
+  while (done < size) {
+    ssize_t n = ::write(fd, bytes + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n < 0 ? errno : ENOSPC;
+    done += static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::optional<std::string> writeWhole(const std::string& path, const char* bytes, size_t size) {
+  // Write a complete temporary file beside the old one, then rename it over
+  // it: a write that fails half-way leaves the previous file as it was.
+  const std::string dir = folderOf(path);
   std::string tmp = path + ".tmp-XXXXXX";
   int fd = mkstemp(tmp.data());
   if (fd < 0) return writeFailureCause(errno, dir);
@@ -83,13 +103,7 @@ std::optional<std::string> PosixFiles::replaceFile(const std::string& path, cons
     ::unlink(tmp.c_str());
     return std::optional<std::string>(writeFailureCause(err, dir));
   };
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return failWith(n < 0 ? errno : ENOSPC);
-    done += static_cast<size_t>(n);
-  }
+  if (int err = writeAll(fd, bytes, size)) return failWith(err);
   fchmod(fd, 0644);
   if (fsync(fd) != 0) return failWith(errno);
   if (::close(fd) != 0) {
@@ -103,6 +117,37 @@ std::optional<std::string> PosixFiles::replaceFile(const std::string& path, cons
     return writeFailureCause(err, dir);
   }
   return std::nullopt;
+}
+
+std::optional<std::string> PosixFiles::replaceFile(const std::string& path, const std::string& bytes) {
+  return writeWhole(path, bytes.data(), bytes.size());
+}
+
+std::optional<std::string> PosixFiles::appendFile(const std::string& path, const std::string& bytes) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
+  if (fd < 0) return writeFailureCause(errno, folderOf(path));
+  int err = writeAll(fd, bytes.data(), bytes.size());
+  if (!err && fdatasync(fd) != 0) err = errno;
+  if (::close(fd) != 0 && !err) err = errno;
+  if (err) return writeFailureCause(err, folderOf(path));
+  return std::nullopt;
+}
+
+std::optional<std::string> PosixFiles::makeFolder(const std::string& path) {
+  for (size_t at = path.find('/', 1);; at = path.find('/', at + 1)) {
+    const std::string part = at == std::string::npos ? path : path.substr(0, at);
+    if (!part.empty() && ::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST)
+      return writeFailureCause(errno, folderOf(part));
+    if (at == std::string::npos) break;
+  }
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return writeFailureCause(ENOTDIR, path);
+  return std::nullopt;
+}
+
+bool PosixFiles::taken(const std::string& path) {
+  struct stat st {};
+  return lstat(path.c_str(), &st) == 0;
 }
 
 }  // namespace velmira::platform

@@ -6,6 +6,8 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusUnixFileDescriptor>
+#include <QDesktopServices>
+#include <QUrl>
 #include <fcntl.h>
 
 #include <algorithm>
@@ -24,7 +26,17 @@ QString fotogramas(int n) { return n == 1 ? QStringLiteral("1 fotograma") : QStr
 }  // namespace
 
 QtDesktopSession::QtDesktopSession(QDBusConnection system, QDBusConnection session)
-    : system_(std::move(system)), session_(std::move(session)) {}
+    : system_(std::move(system)), session_(std::move(session)) {
+  if (session_.isConnected())
+    session_.connect(QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+                     QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("ActionInvoked"), this,
+                     SLOT(actionInvoked(uint, QString)));
+}
+
+void QtDesktopSession::actionInvoked(uint id, const QString& action) {
+  if (id != notification_ || folder_.isEmpty() || action != QStringLiteral("default")) return;
+  QDesktopServices::openUrl(QUrl::fromLocalFile(folder_));
+}
 
 QtDesktopSession::~QtDesktopSession() { releaseSleep(); }
 
@@ -99,18 +111,22 @@ void QtDesktopSession::launcher(double progress, int count, bool visible) {
   session_.send(update);
 }
 
-void QtDesktopSession::notify(const QString& summary, const QString& body) {
+void QtDesktopSession::notify(const QString& summary, const QString& body, const QString& folder) {
   if (!session_.isConnected()) return;
   // The next notification replaces this one, so it waits for its id.
   if (notifying_) {
-    next_ = {summary, body};
+    next_ = Pending{summary, body, folder};
     return;
   }
   notifying_ = true;
+  folder_ = folder;
+  // Activating the notification (a click on it) opens the stack's folder.
+  QStringList actions;
+  if (!folder.isEmpty()) actions << QStringLiteral("default") << QStringLiteral("Abrir la carpeta");
   QDBusMessage call = QDBusMessage::createMethodCall(
       QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
       QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
-  call << kApp << notification_ << QStringLiteral("velmira") << summary << body << QStringList()
+  call << kApp << notification_ << QStringLiteral("velmira") << summary << body << actions
        << QVariantMap{{QStringLiteral("desktop-entry"), QStringLiteral("velmira")}} << -1;
   auto* watcher = new QDBusPendingCallWatcher(session_.asyncCall(call, kTimeoutMs), this);
   connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
@@ -119,9 +135,9 @@ void QtDesktopSession::notify(const QString& summary, const QString& body) {
     if (!reply.isError()) notification_ = reply.value();
     notifying_ = false;
     if (next_) {
-      const auto [summary, body] = *next_;
+      const Pending p = *next_;
       next_.reset();
-      notify(summary, body);
+      notify(p.summary, p.body, p.folder);
     }
   });
 }
@@ -153,16 +169,23 @@ void QtDesktopSession::runProgress(int framesDone, int frames) {
 void QtDesktopSession::runEnded(const RunOutcome& o) {
   showingRun_ = false;
   launcher(0, 0, false);
-  const QString took = QStringLiteral("%1 en %2.").arg(fotos(o.photos), duration(o.tookMs));
+  QString took = QStringLiteral("%1 en %2.").arg(fotos(o.photos), duration(o.tookMs));
+  const QString folder = qs(o.folder);
+  if (!folder.isEmpty()) took += QStringLiteral(" Fotos en %1").arg(folder);
   if (o.how == RunEnd::Finished) {
-    notify(QStringLiteral("Pila de fotos terminada"), took);
+    notify(QStringLiteral("Pila de fotos terminada"), took, folder);
     return;
   }
-  const QString why = o.how == RunEnd::LinkFailed ? QStringLiteral("fallo del enlace con el controlador")
-                      : o.how == RunEnd::NoKey    ? QStringLiteral("no se pudo enviar la tecla de disparo")
-                                                  : QStringLiteral("se paró el proceso");
+  QString why = o.how == RunEnd::LinkFailed ? QStringLiteral("fallo del enlace con el controlador")
+                : o.how == RunEnd::NoKey    ? QStringLiteral("no se pudo enviar la tecla de disparo")
+                                            : QStringLiteral("se paró el proceso");
+  if (o.how == RunEnd::CameraFailed) {
+    why = qs(o.cause);
+    if (why.endsWith(QLatin1Char('.'))) why.chop(1);
+  }
   notify(QStringLiteral("Pila de fotos detenida"),
-         QStringLiteral("Detenida en el fotograma %1 de %2: %3. %4").arg(o.frame).arg(o.frames).arg(why, took));
+         QStringLiteral("Detenida en el fotograma %1 de %2: %3. %4").arg(o.frame).arg(o.frames).arg(why, took),
+         folder);
 }
 
 }  // namespace velmira::qt

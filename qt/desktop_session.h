@@ -10,7 +10,9 @@
 // launcher-entry convention of GNOME's and KDE's docks: a signal with the
 // progress and a count, here the frames still to go) and says in desktop
 // notifications (org.freedesktop.Notifications) when it started and when
-// it will end, and how it ended.
+// it will end, and how it ended; when a USB camera's photos went into a
+// folder, activating that notification opens the folder in the desktop's
+// file manager.
 //
 // Every call is asynchronous: a bus or a service that is missing or never
 // answers costs nothing, and a reply that arrives after the release is
@@ -28,6 +30,8 @@
 namespace velmira::qt {
 
 class QtDesktopSession : public QObject, public platform::DesktopSession {
+  Q_OBJECT
+
  public:
   // The session's buses; tests hand in the connections of a private bus.
   explicit QtDesktopSession(QDBusConnection system = QDBusConnection::systemBus(),
@@ -53,7 +57,8 @@ class QtDesktopSession : public QObject, public platform::DesktopSession {
  private:
   void unInhibitScreenSaver(uint cookie);
   void launcher(double progress, int count, bool visible);
-  void notify(const QString& summary, const QString& body);
+  void notify(const QString& summary, const QString& body, const QString& folder = {});
+  Q_SLOT void actionInvoked(uint id, const QString& action);
 
   QDBusConnection system_, session_;
   int generation_ = 0;  // of the current inhibition; odd while held
@@ -62,7 +67,11 @@ class QtDesktopSession : public QObject, public platform::DesktopSession {
   std::optional<uint> cookie_;
   uint notification_ = 0;  // the run's notification, replaced by the next
   bool notifying_ = false;  // a Notify call awaits its id
-  std::optional<std::pair<QString, QString>> next_;  // sent once the id is known
+  struct Pending {
+    QString summary, body, folder;
+  };
+  std::optional<Pending> next_;  // sent once the id is known
+  QString folder_;  // the stack's folder the notification shown offers to open
 };
 
 }  // namespace velmira::qt

@@ -135,6 +135,18 @@ void QtMessageBoxes::show(const platform::MessageBoxRequest& r) {
   box.exec();
 }
 
+bool QtMessageBoxes::askRetry(const platform::MessageBoxRequest& r) {
+  QMessageBox box(QApplication::activeWindow());
+  box.setWindowTitle(qs(r.title));
+  box.setTextFormat(Qt::PlainText);
+  box.setText(qs(r.text));
+  if (!r.detail.empty()) box.setInformativeText(qs(r.detail));
+  box.setIcon(r.icon == platform::Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon);
+  box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
+  box.setDefaultButton(QMessageBox::Retry);
+  return box.exec() == QMessageBox::Retry;
+}
+
 bool QtPictures::canLoad(const std::string& path) {
   // Never open a FIFO or a device; and judge the picture by decoding it: a
   // header can promise what the decoder then refuses (a size beyond Qt's
@@ -227,6 +239,10 @@ std::string QtProcess::programDir() {
 std::string QtProcess::shippedDir() {
   const std::string own = QCoreApplication::applicationDirPath().toStdString();
   return own == programDir() ? std::string() : own;
+}
+
+std::string QtProcess::picturesDir() {
+  return QStandardPaths::writableLocation(QStandardPaths::PicturesLocation).toStdString();
 }
 
 std::string QtProcess::exeName() {

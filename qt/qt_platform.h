@@ -53,6 +53,7 @@ class QtEventPump : public platform::EventPump {
 class QtMessageBoxes : public platform::MessageBoxes {
  public:
   void show(const platform::MessageBoxRequest& request) override;
+  bool askRetry(const platform::MessageBoxRequest& request) override;
 };
 
 class QtPictures : public platform::Pictures {
@@ -71,6 +72,8 @@ class QtProcess : public platform::Process {
   // its message instead of going elsewhere.
   std::string programDir() override;
   std::string shippedDir() override;
+  // The desktop's pictures folder (~/Imágenes, ~/Pictures ...).
+  std::string picturesDir() override;
   std::string exeName() override;
   std::string title() override { return title_; }
   void setTitle(const std::string& title) override { title_ = title; }

@@ -3,6 +3,7 @@
 // listed port opens that port.
 #pragma once
 
+#include "platform/gphoto_camera.h"
 #include "platform/port_enumerator.h"
 #include "platform/port_registry.h"
 #include "platform/posix_files.h"
@@ -38,12 +39,13 @@ struct RealPlatform {
   QtInstanceGuard instance;
   QtProcess process;
   QtDesktopSession desktop;
+  platform::GphotoCamera camera;
   // A stack's frames fused after a USB camera's run, off the window's thread.
   platform::PosixProcesses processes;
   platform::SteadyClock fusionClock;
   QtStackFusion fusion{processes, fusionClock};
-  platform::Platform platform{serial,   devices,  keys,     clock,   events,    messages,
-                              files,    pictures, instance, process, &desktop, &fusion};
+  platform::Platform platform{serial,   devices,  keys,     clock,   events,    messages, files,
+                              pictures, instance, process,  &desktop, &camera, &fusion};
 };
 
 }  // namespace velmira::qt

@@ -6,6 +6,7 @@
 #include "app/form_principal.h"
 #include "base/numbers.h"
 #include "motion/motion.h"
+#include "stack/camera_shot.h"
 #include "stack/shutter.h"
 
 namespace velmira {
@@ -26,7 +27,46 @@ struct Serie {
   int fotograma = 0;     // the frame under way
   int fotos = 0;         // photos this run took
   bool sinTecla = false; // stopped because no key could be sent
+  // "Cámara USB": the camera, open from the run's start to its end, with
+  // the stack's folder and record.  Fixed when the run starts: a change of
+  // the mode during the run reaches the next run.
+  bool modoCamara = false;
+  std::unique_ptr<stack::Sesion_Camara> camara;
 };
+
+// What the stack's record keeps of the fields, as the run read them.
+std::vector<std::pair<std::string, std::string>> Parametros(Form_Principal& f, const Serie& s) {
+  return {{"Nº Fotogramas", f.Text4.text()},
+          {"Nº Pasos por fotograma", f.Text3.text()},
+          {"Posición inicial", f.Text2.text()},
+          {"Milimetros por Paso", f.Text6.text()},
+          {"Desplazamiento (mm)", f.Text7.text()},
+          {"Despl. Total (mm)", f.Text8.text()},
+          {"Velocidad (ms por paso)", s.tiempoPaso},
+          {"Dirección", s.atras ? "hacia atras" : "hacia adelante"},
+          {"T.A.F. (s)", f.Text10.text()},
+          {"T.P.F. (s)", f.Text5.text()},
+          {"Tomar Foto", f.Check1.value() == 1 ? "sí" : "no"},
+          {"Modo de Disparo", f.Disparo.text()},
+          {"Puerto del carril", f.ComboBoxCOM.text()}};
+}
+
+// The camera the run fires, opened the first time a photo is due (at the
+// run's start when the photo box is ticked): opening takes seconds with
+// most cameras, so it stays open to the end.  Null when it could not be
+// opened (the run was stopped).
+stack::Sesion_Camara* Camara(Form_Principal& f, Serie& s) {
+  if (!s.camara && f.plataforma().camera) {
+    s.camara = std::make_unique<stack::Sesion_Camara>(f, *f.plataforma().camera);
+    if (!s.camara->Abrir(Parametros(f, s))) return nullptr;
+  } else if (!s.camara) {
+    f.plataforma().messages.show(
+        {stack::kSinCamara, f.plataforma().process.title(), platform::Icon::Critical, {}});
+    motion::Detener(f, true);
+    return nullptr;
+  }
+  return s.camara->fallo().empty() ? s.camara.get() : nullptr;
+}
 
 void Fotograma(Form_Principal& f, Serie& s) {
   f.Esperar(s.antesMs);
@@ -34,10 +74,14 @@ void Fotograma(Form_Principal& f, Serie& s) {
   // The photo box, the shot kind and the stop flag are read again at every
   // frame.
   if (f.Check1.value() == 1) {
-    if (stack::Tomar_Foto(f, s.disparo))
+    if (s.modoCamara) {
+      stack::Sesion_Camara* camara = Camara(f, s);
+      if (camara && camara->Disparar(s.posicion)) ++s.fotos;
+    } else if (stack::Tomar_Foto(f, s.disparo)) {
       ++s.fotos;
-    else
+    } else {
       s.sinTecla = true;
+    }
     f.Esperar(s.despuesMs);
     f.DoEvents();
   }
@@ -60,6 +104,19 @@ int Fotogramas_Enteros(double fotogramas) {
   return fotogramas >= 1e9 ? 1'000'000'000 : static_cast<int>(fotogramas);
 }
 
+// A USB camera takes about two seconds to shoot and hand over a photo.
+constexpr double kDisparoCamaraMs = 2000;
+
+double Duracion(Form_Principal& f, const Serie& s) {
+  return s.modoCamara ? kDisparoCamaraMs : stack::Duracion_Disparo(f, s.disparo);
+}
+
+// How the record says the run ended.
+std::string Final(Form_Principal& f, const Serie& s) {
+  if (s.camara && !s.camara->fallo().empty()) return "detenida: " + s.camara->fallo();
+  return f.Parada != 1 ? "terminada" : "detenida por el usuario";
+}
+
 // How long the run will take, from the values it fixed at its start and
 // the shot the window chooses now.
 platform::DesktopSession::RunPlan Plan(Form_Principal& f, const Serie& s) {
@@ -70,7 +127,7 @@ platform::DesktopSession::RunPlan Plan(Form_Principal& f, const Serie& s) {
   const double pasos = s.pasosFoto >= 1 ? std::floor(s.pasosFoto) : 0;
   const double retardo = std::max(0.0, textToNumber(s.tiempoPaso).value_or(0));
   const double fotograma = std::max(0.0, s.antesMs) + pasos * retardo +
-                           (foto ? stack::Duracion_Disparo(f, s.disparo) + std::max(0.0, s.despuesMs) : 0);
+                           (foto ? Duracion(f, s) + std::max(0.0, s.despuesMs) : 0);
   plan.expectedMs = static_cast<int64_t>(std::min(fotograma * plan.frames, 1e15));
   return plan;
 }
@@ -102,6 +159,7 @@ void Form_Principal::B_Procesar_Click() {
       return;
     }
     s.atras = CheckM1.value() == 1;
+    s.modoCamara = Disparo.listIndex() == stack::kModoCamara;
     if (s.pasosFoto == 0) {
       MsgBox("Nº de pasos incorrecto");
     } else {
@@ -110,6 +168,9 @@ void Form_Principal::B_Procesar_Click() {
       plan = Plan(*this, s);
       inicio = platform_.clock.nowMs();
       if (escritorio) escritorio->runStarted(*plan);
+      // The camera is opened before the first frame, and a camera that
+      // cannot be opened stops the run before it moves.
+      if (s.modoCamara && Check1.value() == 1) Camara(*this, s);
       // Frames below 1 give no frame; after a stop the rest are skipped.
       for (double n = 1; n <= s.fotogramas; n += 1) {
         if (Parada == 1) continue;
@@ -120,13 +181,27 @@ void Form_Principal::B_Procesar_Click() {
     }
     motion::Enviar_Orden(*this, "p");
     LED.setFillColor(kRed);
+    const std::string carpeta = s.camara ? s.camara->carpeta() : std::string();
+    if (s.camara) {
+      s.camara->Terminar(Final(*this, s));
+      // The stack's folder is complete here: every photo kept is in it,
+      // and its record has the run's end.
+    }
     if (escritorio && plan) {
-      const RunEnd how = Parada != 1 ? RunEnd::Finished : s.sinTecla ? RunEnd::NoKey : RunEnd::Stopped;
-      escritorio->runEnded({how, s.fotograma, plan->frames, s.fotos, platform_.clock.nowMs() - inicio});
+      const bool fallaCamara = s.camara && !s.camara->fallo().empty();
+      const RunEnd how = Parada != 1   ? RunEnd::Finished
+                         : fallaCamara ? RunEnd::CameraFailed
+                         : s.sinTecla  ? RunEnd::NoKey
+                                       : RunEnd::Stopped;
+      escritorio->runEnded({how, s.fotograma, plan->frames, s.fotos, platform_.clock.nowMs() - inicio, carpeta,
+                            fallaCamara ? s.camara->fallo() : std::string()});
     }
   } catch (const platform::Failure& failure) {
+    const std::string carpeta = s.camara ? s.camara->carpeta() : std::string();
+    if (s.camara) s.camara->Terminar("fallo del enlace con el controlador");
     if (escritorio && plan)
-      escritorio->runEnded({RunEnd::LinkFailed, s.fotograma, plan->frames, s.fotos, platform_.clock.nowMs() - inicio});
+      escritorio->runEnded({RunEnd::LinkFailed, s.fotograma, plan->frames, s.fotos,
+                            platform_.clock.nowMs() - inicio, carpeta, {}});
     Mostrar_Fallo_Enlace(failure, true);
   }
 }

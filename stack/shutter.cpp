@@ -5,6 +5,7 @@
 
 #include "base/numbers.h"
 #include "motion/motion.h"
+#include "stack/camera_shot.h"
 
 namespace velmira {
 namespace stack {
@@ -130,6 +131,8 @@ bool Tomar_Foto(Form_Principal& f, const Ajustes_Disparo& ajustes) {
 }
 
 void Preparar_Disparo(Form_Principal& f) {
+  // The USB camera fires itself: no key to ask permission for.
+  if (f.Disparo.listIndex() == kModoCamara) return;
   if (f.Check1.value() == 1 && Tipo_Disparo(f) == Tipo::Tecla) f.plataforma().keys.prepare();
 }
 
@@ -146,6 +149,14 @@ double Duracion_Disparo(Form_Principal& f, const Ajustes_Disparo& ajustes) {
 
 void Form_Principal::Disparo_Click() {
   bool disparador = Disparo.listIndex() == 1;
+  if (Disparo.listIndex() == stack::kModoCamara) {
+    // The camera fires itself: neither a key nor the mirror's actuations.
+    Label3.setVisible(false);
+    Combo1.setVisible(false);
+    Ocultar_Grupo_Espejo();
+    stack::Buscar_Camara(*this);
+    return;
+  }
   if (!disparador && Command_CONECTAR.caption() == "DESCONECTAR") platform_.keys.prepare();
   if (disparador) {
     Label3.setVisible(false);

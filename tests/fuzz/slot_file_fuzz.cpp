@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (std::optional<velmira::config::SlotValues> slot = velmira::config::readSlot(bytes)) {
     check(slot->velocidad >= 1 && slot->velocidad <= 1000);
     check(slot->tecla >= -1 && slot->tecla <= 6);
-    check(slot->modo >= -1 && slot->modo <= 1);
+    check(slot->modo >= -1 && slot->modo <= 2);
     // What was accepted is written and read back to the same values.
     check(velmira::config::readSlot(velmira::config::writeSlot(*slot)) == slot);
   }

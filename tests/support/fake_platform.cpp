@@ -95,6 +95,15 @@ void FakeMessages::show(const platform::MessageBoxRequest& r) {
   t_.add(clock_.nowMs(), "box " + r.text);
 }
 
+bool FakeMessages::askRetry(const platform::MessageBoxRequest& r) {
+  shown.push_back(r);
+  t_.add(clock_.nowMs(), "ask " + r.text);
+  if (retryAnswers.empty()) return false;
+  bool answer = retryAnswers.front();
+  retryAnswers.erase(retryAnswers.begin());
+  return answer;
+}
+
 std::vector<std::string> FakeMessages::texts() const {
   std::vector<std::string> out;
   for (const auto& r : shown) out.push_back(r.text);
@@ -129,11 +138,13 @@ Rig::Rig(RigOptions options)
                pictures,
                instance,
                process,
-               &desktop},
+               &desktop,
+               &camera},
       options_(std::move(options)) {
   std::string tmpl = (std::filesystem::temp_directory_path() / "velmira-test-XXXXXX").string();
   dir_ = mkdtemp(tmpl.data());
   process.dir = dir_;
+  process.pictures = dir_ + "/Imágenes";
   oldCwd_ = std::filesystem::current_path().string();
   // The notes file is looked up in the current directory.
   std::filesystem::current_path(dir_);

@@ -17,6 +17,7 @@
 #include "platform/posix_files.h"
 #include "platform/posix_serial_port.h"
 #include "platform/steady_clock.h"
+#include "tests/support/fake_camera.h"
 
 namespace velmira::test {
 
@@ -38,6 +39,8 @@ class VirtualClock : public platform::Clock {
  public:
   explicit VirtualClock(Transcript& t) : t_(t) {}
   int64_t nowMs() override { return now_; }
+  // 2026-12-08 03:40:00 UTC when the rig is made.
+  int64_t wallMs() override { return 1'796'701'200'000 + now_ - 1'000'000; }
   void sleepMs(int32_t ms) override;
   void advance(int64_t ms) { now_ += ms; }
   int64_t now_ = 1'000'000;  // not zero: an open at "0" must not look special
@@ -120,6 +123,9 @@ class FakeMessages : public platform::MessageBoxes {
  public:
   FakeMessages(Transcript& t, VirtualClock& c) : t_(t), clock_(c) {}
   void show(const platform::MessageBoxRequest& r) override;
+  // Recorded as "ask <text>"; the answers are taken in order (then no).
+  bool askRetry(const platform::MessageBoxRequest& r) override;
+  std::vector<bool> retryAnswers;
   std::vector<platform::MessageBoxRequest> shown;
   std::vector<std::string> texts() const;
 
@@ -150,6 +156,8 @@ class FakeProcess : public platform::Process {
   int ended = 0;
   platform::ScreenSize screen() override { return size; }
   std::string programDir() override { return dir; }
+  std::string pictures;
+  std::string picturesDir() override { return pictures; }
   std::string shipped;  // the program's own folder when `dir` is another one
   std::string shippedDir() override { return shipped; }
   std::string exeName() override { return "velmira"; }
@@ -173,13 +181,16 @@ class FakeDesktop : public platform::DesktopSession {
     run.push_back("progress " + std::to_string(done) + "/" + std::to_string(frames));
   }
   void runEnded(const RunOutcome& o) override {
-    static const char* kHow[] = {"finished", "stopped", "link failed", "no key"};
+    static const char* kHow[] = {"finished", "stopped", "link failed", "no key", "camera failed"};
+    folder = o.folder;
+    cause = o.cause;
     run.push_back(std::string("ended ") + kHow[static_cast<int>(o.how)] + " frame=" + std::to_string(o.frame) + "/" +
                   std::to_string(o.frames) + " photos=" + std::to_string(o.photos) +
                   " took=" + std::to_string(o.tookMs));
   }
   std::vector<std::string> calls;
   std::vector<std::string> run;  // what the run told the desktop
+  std::string folder, cause;     // of the last run's end
 
  private:
   std::string at() const { return " after " + serial_.bytes; }
@@ -264,6 +275,7 @@ class Rig {
   FakeInstance instance;
   FakeProcess process;
   FakeDesktop desktop{serial};
+  FakeCamera camera{transcript, clock};
   platform::SteadyClock steady;
   // The real link, with RigOptions::portsDir.
   struct Link {

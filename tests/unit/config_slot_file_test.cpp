@@ -60,9 +60,9 @@ TEST(SlotFile, RefusesFilesThatAreNotValid) {
       {"key 7", with(4, " 7 ")},
       {"key -2", with(4, "-2 ")},
       {"key text", with(4, "F8")},
-      {"mode 2", with(5, " 2 ")},
+      {"mode 3", with(5, " 3 ")},
       {"mode -2", with(5, "-2 ")},
-      {"mode 1,6 rounds to 2", with(5, "1,6")},
+      {"mode 2,6 rounds to 3", with(5, "2,6")},
   };
   for (const Case& c : cases) EXPECT_FALSE(readSlot(c.bytes)) << c.what;
   EXPECT_TRUE(readSlot(with(-1, ""))) << "the good file itself";
