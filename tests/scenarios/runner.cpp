@@ -3,6 +3,8 @@
 // expected, what came, and the case's whole transcript.  --words lists what
 // a line may say.  The language is described in the README, "Writing a test".
 #include <algorithm>
+#include <cstdlib>
+#include <ctime>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -173,6 +175,9 @@ bool play(const std::string& path, const CaseText& text) {
 
 int main(int argc, char** argv) {
   using namespace velmira::scenario;
+  // The records' times are the same wherever the cases run.
+  setenv("TZ", "UTC", 1);
+  tzset();
   if (argc == 2 && std::string(argv[1]) == "--words") {
     for (const Word& w : words()) std::cout << (w.expectation ? "expect  " : "action  ") << w.usage << "\n";
     return 0;

@@ -141,8 +141,11 @@ class Desktop : public platform::DesktopSession {
   void runProgress(int done, int frames) override { say("progress " + std::to_string(done) + "/" + std::to_string(frames)); }
   void runEnded(const RunOutcome& o) override {
     static const char* kHow[] = {"finished", "stopped", "link failed", "no key", "camera failed"};
+    std::string folder = o.folder;
+    if (folder.rfind(r_.dir(), 0) == 0) folder = "DIR" + folder.substr(r_.dir().size());
     say(std::string(kHow[static_cast<int>(o.how)]) + " in frame " + std::to_string(o.frame) + "/" +
-        std::to_string(o.frames) + ", " + std::to_string(o.photos) + " photos in " + std::to_string(o.tookMs) + " ms");
+        std::to_string(o.frames) + ", " + std::to_string(o.photos) + " photos in " + std::to_string(o.tookMs) + " ms" +
+        (folder.empty() ? "" : ", folder " + folder));
   }
 
  private:
@@ -240,11 +243,66 @@ void expectLine(Case& c, const Args& a) {
 }
 
 std::string boxText(const platform::MessageBoxRequest& r, bool full, const std::string& dir) {
-  std::string text = r.text;
-  if (size_t at = text.find(dir); at != std::string::npos) text = text.substr(0, at) + "DIR" + text.substr(at + dir.size());
-  if (!full) return text;
-  return text + " | title " + r.title + (r.icon == platform::Icon::Critical ? " | critical" : "") +
-         (r.detail.empty() ? "" : " | detail " + r.detail);
+  auto shortened = [&](std::string text) {
+    if (size_t at = text.find(dir); at != std::string::npos) text = text.substr(0, at) + "DIR" + text.substr(at + dir.size());
+    return text;
+  };
+  if (!full) return shortened(r.text);
+  return shortened(r.text) + " | title " + r.title + (r.icon == platform::Icon::Critical ? " | critical" : "") +
+         (r.detail.empty() ? "" : " | detail " + shortened(r.detail));
+}
+
+// ---- The USB camera --------------------------------------------------------
+
+// Whether the i-th box shown was a question (Reintentar / Cancelar).
+bool asked(Case& c, size_t i) {
+  for (const test::Entry& e : c.rig.transcript.entries) {
+    bool box = e.what.rfind("box ", 0) == 0, ask = e.what.rfind("ask ", 0) == 0;
+    if ((box || ask) && i-- == 0) return ask;
+  }
+  return false;
+}
+
+// The next box, a plain one or a question.
+void expectBox(Case& c, const Args& a, bool question) {
+  const auto& shown = c.rig.messages.shown;
+  bool full = a.rest.find(" | ") != std::string::npos;
+  std::string got = "no box";
+  if (c.boxesSeen < shown.size())
+    got = (asked(c, c.boxesSeen) == question ? "" : question ? "(no question) " : "(a question) ") +
+          boxText(shown[c.boxesSeen], full, c.rig.dir());
+  ++c.boxesSeen;
+  if (got != a.rest) throw Mismatch{a.rest, got};
+}
+
+void cameraDoes(Case& c, const Args& a) {
+  using Cause = platform::Camera::Cause;
+  test::FakeCamera& cam = c.rig.camera;
+  const std::string& what = a.at(0);
+  auto after = [&](Cause then) {
+    if (a.at(1) != "after") throw BadLine("camera " + what + " after N");
+    cam.shotResults.insert(cam.shotResults.end(), static_cast<size_t>(number(a.at(2))), Cause::None);
+    cam.shotResults.push_back(then);
+  };
+  if (what == "none") cam.present = false;
+  else if (what == "busy") cam.shotResults.insert(cam.shotResults.end(), static_cast<size_t>(number(a.at(1))), Cause::Busy);
+  else if (what == "vanish") after(Cause::Gone);
+  else if (what == "full") after(Cause::Full);
+  else if (what == "claimed") cam.openResults.insert(cam.openResults.end(), a.words.size() > 1 ? static_cast<size_t>(number(a.at(1))) : 1, Cause::Claimed);
+  else if (what == "forbidden") cam.openResults.push_back(Cause::Permission);
+  else if (what == "slow") cam.shotMs = number(a.at(1));
+  else if (what == "raw+jpeg") cam.rawToo = true;
+  else if (a.words.size() == 1) cam.present = true, cam.found.model = what;
+  else throw BadLine("camera MODEL | none | busy N | vanish after N | full after N | claimed [N] | forbidden | slow MS | raw+jpeg");
+}
+
+std::vector<std::string> readLines(Case& c, const std::string& path) {
+  std::optional<std::string> text = c.rig.readFile(path);
+  if (!text) throw Mismatch{path, "no file " + path};
+  std::vector<std::string> out;
+  std::istringstream in(*text);
+  for (std::string l; std::getline(in, l);) out.push_back(l);
+  return out;
 }
 
 }  // namespace
@@ -519,6 +577,51 @@ const std::vector<Word>& words() {
          };
          throw Mismatch{missing ? "missing" : show(want), got ? show(*got) : "missing"};
        }},
+      // The USB camera.
+      {"camera", "camera MODEL | none | busy N | vanish after N | full after N | claimed [N] | forbidden | slow MS | "
+                 "raw+jpeg: the camera on USB, what its next shots (busy N: the next N) and opens do, a shot's length",
+       false, cameraDoes},
+      {"answer", "answer Reintentar|Cancelar...: the user's answers to the next questions, in order (then Cancelar)",
+       false,
+       [](Case& c, const Args& a) {
+         for (const std::string& w : a.words) {
+           if (w != "Reintentar" && w != "Cancelar") throw BadLine("answer Reintentar | Cancelar");
+           c.rig.messages.retryAnswers.push_back(w == "Reintentar");
+         }
+       }},
+      {"ask", "ask TEXT [| title T | critical]: the next box is a question with Reintentar and Cancelar", true,
+       [](Case& c, const Args& a) { expectBox(c, a, true); }},
+      {"usb", "usb open[@MS] foto-0001[@MS] close[@MS]...: what the camera was asked since the last check (a name: "
+              "a shot of that photo)",
+       true,
+       [](Case& c, const Args& a) {
+         Got got = c.since("camera ");
+         for (auto& [t, what] : got)
+           if (what.rfind("shot ", 0) == 0) what = what.substr(5);
+         compare(a.words, got, " ");
+       }},
+      {"files", "files FOLDER NAME... | - | missing: the files in a folder under the program's, by name; none; no folder", true,
+       [](Case& c, const Args& a) {
+         std::vector<std::string> got;
+         std::error_code ec;
+         for (const auto& e : std::filesystem::directory_iterator(c.rig.dir() + "/" + a.at(0), ec))
+           got.push_back(e.path().filename().string());
+         std::sort(got.begin(), got.end());
+         std::vector<std::string> want(a.words.begin() + 1, a.words.end());
+         if (want == std::vector<std::string>{"-"}) want.clear();
+         if (want == std::vector<std::string>{"missing"} && ec) return;
+         if (ec) throw Mismatch{join(want, " "), "missing"};
+         if (got != want) throw Mismatch{join(want, " "), join(got, " ")};
+       }},
+      {"lines", "lines FILE FIRST \"TEXT\"...: the file's lines from line FIRST (1 is the first), each exactly", true,
+       [](Case& c, const Args& a) {
+         std::vector<std::string> got = readLines(c, a.at(0));
+         size_t first = static_cast<size_t>(number(a.at(1)));
+         std::vector<std::string> want(a.words.begin() + 2, a.words.end());
+         std::vector<std::string> part;
+         for (size_t i = first - 1; i < got.size() && part.size() < want.size(); ++i) part.push_back(got[i]);
+         if (part != want) throw Mismatch{join(want, " | "), join(part, " | ")};
+       }},
       // What is seen.
       {"=", "NAME = VALUE: what a control shows (text, caption, value; LED verde/rojo), a window variable, "
             "NAME.visible/enabled/bold/size/selection/index/items/maxlength, focus, port, program, title",
@@ -539,13 +642,7 @@ const std::vector<Word>& words() {
       {"waits", "waits MS... (- none): the waits the window made since the last check, in order", true,
        [](Case& c, const Args& a) { compare(a.words, c.since("sleep "), " "); }},
       {"box", "box TEXT [| title T | critical | detail D]: the next message box shown", true,
-       [](Case& c, const Args& a) {
-         const auto& shown = c.rig.messages.shown;
-         bool full = a.rest.find(" | ") != std::string::npos;
-         std::string got = c.boxesSeen < shown.size() ? boxText(shown[c.boxesSeen], full, c.rig.dir()) : "no box";
-         ++c.boxesSeen;
-         if (got != a.rest) throw Mismatch{a.rest, got};
-       }},
+       [](Case& c, const Args& a) { expectBox(c, a, false); }},
       {"pressed", "pressed KEY-down[@MS] KEY-up[@MS]...: the key events synthesised since the last check", true,
        [](Case& c, const Args& a) {
          Got got;

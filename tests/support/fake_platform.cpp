@@ -164,16 +164,6 @@ Rig::~Rig() {
 Form_Principal& Rig::form() {
   if (form_) return *form_;
   form_ = std::make_unique<Form_Principal>(platform);
-  if (options_.recordShown) {
-    Form_Principal& f = *form_;
-    f.onControlChanged = [this, &f](Control& c) {
-      const int64_t t = platform.clock.nowMs();
-      if (&c == &f.Text2) transcript.add(t, "Text2=" + f.Text2.text());
-      if (&c == &f.Nfotos) transcript.add(t, "Nfotos=" + f.Nfotos.text());
-      if (&c == &f.LED)
-        transcript.add(t, f.LED.fillColor() == kGreen ? "LED verde" : f.LED.fillColor() == kRed ? "LED rojo" : "LED otro");
-    };
-  }
   return *form_;
 }
 

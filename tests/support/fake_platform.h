@@ -231,9 +231,6 @@ struct RigOptions {
   platform::EventPump* events = nullptr;
   // Another key synthesiser (the front end's own).
   platform::KeySynth* keys = nullptr;
-  // The transcript also shows what the user sees change during a move or a
-  // run: the position, the photo count, the motor indicator.
-  bool recordShown = false;
 };
 
 // Everything a test needs: the fakes (or the real link), a temporary
