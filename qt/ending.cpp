@@ -10,10 +10,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <csignal>
-#include <ctime>
 #include <algorithm>
 #include <iterator>
 
+#include "platform/steady_clock.h"
 #include "qt/handler_call.h"
 
 namespace velmira::qt {
@@ -146,10 +146,7 @@ void EndFromOutside::endBeforeTheProcess(int signal, int status) {
   if (handedOver.exchange(true)) return;
   const unsigned char byte = signal != 0 ? static_cast<unsigned char>(signal) : kDisplayGone;
   [[maybe_unused]] ssize_t n = ::write(pipeFds[1], &byte, 1);
-  for (int i = 0; i < 300; ++i) {
-    timespec ts{0, 10'000'000};
-    nanosleep(&ts, nullptr);
-  }
+  platform::sleepUntilNs(platform::monotonicNs() + 3'000'000'000);
 }
 
 }  // namespace velmira::qt

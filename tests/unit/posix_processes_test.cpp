@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "platform/posix_processes.h"
+#include "tests/support/poll.h"
 
 namespace velmira::platform {
 namespace {
@@ -43,8 +44,7 @@ TEST(PosixProcesses, LowestPriorityOutputByLinesAndACancelKillsTheWholeGroup) {
     std::string pid, name, state;
     return in >> pid >> name >> state && state != "Z";
   };
-  for (int i = 0; i < 100 && running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  EXPECT_FALSE(running()) << "the tool's own child still runs";
+  EXPECT_TRUE(test::pollUntil([&] { return !running(); }, 1000)) << "the tool's own child still runs";
   EXPECT_FALSE(processes.run({"/nonexistent/tool", {}, {}}, collect, cancel).started);
 }
 
