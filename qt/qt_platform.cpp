@@ -124,24 +124,29 @@ void QtEventPump::doEvents() {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
-void QtMessageBoxes::show(const platform::MessageBoxRequest& r) {
-  QMessageBox box(QApplication::activeWindow());
+namespace {
+
+// The box's title, text, detail and icon as the request gives them.
+void describe(QMessageBox& box, const platform::MessageBoxRequest& r) {
   box.setWindowTitle(qs(r.title));
   box.setTextFormat(Qt::PlainText);
   box.setText(qs(r.text));
   if (!r.detail.empty()) box.setInformativeText(qs(r.detail));
   box.setIcon(r.icon == platform::Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon);
+}
+
+}  // namespace
+
+void QtMessageBoxes::show(const platform::MessageBoxRequest& r) {
+  QMessageBox box(QApplication::activeWindow());
+  describe(box, r);
   box.setStandardButtons(QMessageBox::Ok);
   box.exec();
 }
 
 bool QtMessageBoxes::askRetry(const platform::MessageBoxRequest& r) {
   QMessageBox box(QApplication::activeWindow());
-  box.setWindowTitle(qs(r.title));
-  box.setTextFormat(Qt::PlainText);
-  box.setText(qs(r.text));
-  if (!r.detail.empty()) box.setInformativeText(qs(r.detail));
-  box.setIcon(r.icon == platform::Icon::Critical ? QMessageBox::Critical : QMessageBox::NoIcon);
+  describe(box, r);
   box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
   box.setDefaultButton(QMessageBox::Retry);
   return box.exec() == QMessageBox::Retry;

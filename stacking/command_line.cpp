@@ -15,12 +15,6 @@ namespace velmira::stacking {
 
 namespace {
 
-std::string lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 int usage(std::FILE* err, const std::string& what) {
   std::fprintf(err, "velmira: %s\nUso: velmira --apilar CARPETA [--salida ARCHIVO.tif|ARCHIVO.jpg]\n", what.c_str());
   return kBadOptions;
@@ -52,7 +46,7 @@ int runStackCommand(const std::vector<std::string>& args, platform::Processes& p
     job.tif = (fs::path(folder) / kResultTif).string();
     job.jpg = (fs::path(folder) / kResultJpg).string();
   } else {
-    const std::string ext = lower(fs::path(output).extension().string());
+    const std::string ext = lowerAscii(fs::path(output).extension().string());
     if (ext == ".tif" || ext == ".tiff") job.tif = output;
     else if (ext == ".jpg" || ext == ".jpeg") job.jpg = output;
     else return usage(err, "el archivo de --salida debe acabar en .tif o .jpg: " + output);

@@ -8,17 +8,17 @@ namespace fs = std::filesystem;
 
 namespace velmira::stacking {
 
-namespace {
-
-std::string lower(std::string s) {
+std::string lowerAscii(std::string s) {
   for (char& c : s)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return s;
 }
 
+namespace {
+
 bool isFrameName(const fs::path& p) {
-  const std::string ext = lower(p.extension().string());
-  const std::string stem = lower(p.stem().string());
+  const std::string ext = lowerAscii(p.extension().string());
+  const std::string stem = lowerAscii(p.stem().string());
   if (stem == "apilada" || stem.rfind(".", 0) == 0) return false;
   return ext == ".jpg" || ext == ".jpeg" || ext == ".tif" || ext == ".tiff" || ext == ".png";
 }

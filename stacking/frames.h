@@ -25,6 +25,9 @@ struct FrameScan {
 };
 FrameScan scanFolder(const std::string& folder);
 
+// A file name's letters A-Z in lower case (extensions are compared so).
+std::string lowerAscii(std::string s);
+
 // Size and depth of one picture file, read from its beginning.
 std::optional<PictureInfo> readPictureFile(const std::string& path);
 
