@@ -23,7 +23,7 @@ BUILD = os.path.join(WORK, "build")
 # fault they miss, everything else but the checks of the build's layers.
 FAST = ["velmira_scenarios", "velmira_tests"]
 ALL = FAST + ["velmira_e2e_tests", "velmira_stacking_tests", "velmira_camera_tests", "velmira_gui_tests", "velmira_dbus_tests", "velmira_x11_tests",
-              "velmira-ending-child", "velmira-sim", "velmira"]
+              "velmira-end-child", "velmira-sim", "velmira"]
 EXCLUDE = "^Layers\\."
 
 

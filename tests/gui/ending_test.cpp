@@ -1,27 +1,44 @@
-// The program ended from outside (SIGTERM, SIGINT, SIGHUP) in the middle of
-// its work leaves the controller safe: a held shutter output is released at
-// once, the motor is switched off, and the program then ends by the signal.
-// The program runs as a child on the simulated rail's pseudo-terminal.
+// The program ended from outside in the middle of its work: a signal
+// (SIGTERM, SIGINT, SIGHUP) or its X server gone (a logout), during a long
+// move or a shot's 1000 ms hold.  The controller is left safe (a held
+// shutter output released at once, the motor off) before the process ends,
+// by the signal or with status 1.  The program runs as a child on the
+// simulated rail's pseudo-terminal.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <csignal>
+#include <optional>
 #include <string>
 
+#include "qt/ending.h"
+#include "sim/virtual_port.h"
 #include "tests/support/sim_harness.h"
 
 namespace velmira {
 namespace {
 
-struct EndCase {
-  int signal;
-  const char* mode;
+// A private X server, on a display number of its own choice.
+struct XServer {
+  test::ChildProcess server{"/usr/bin/Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1024x768x24"}};
+  std::string display() {
+    test::pollUntil([&] { return server.output().find('\n') != std::string::npos; }, 10000);
+    return ":" + server.output().substr(0, server.output().find('\n'));
+  }
 };
 
-void PrintTo(const EndCase& c, std::ostream* os) { *os << strsignal(c.signal) << " " << c.mode; }
+struct EndCase {
+  const char* name;
+  int signal;  // 0: the display goes away
+  bool mover;
+};
+
+void PrintTo(const EndCase& c, std::ostream* os) { *os << c.name; }
 
 class EndFromOutside : public ::testing::TestWithParam<EndCase> {};
 
-TEST_P(EndFromOutside, LeavesTheControllerSafeAndEndsByTheSignal) {
+TEST_P(EndFromOutside, LeavesTheControllerSafeBeforeTheProcessEnds) {
   const EndCase& c = GetParam();
   test::PortsDir ports;
   sim::Rail rail;
@@ -30,52 +47,123 @@ TEST_P(EndFromOutside, LeavesTheControllerSafeAndEndsByTheSignal) {
   o.name = "velmira-sim-ending";
   o.restPhase = 'd';
   rail.start(o);
-  test::ChildProcess program(VELMIRA_ENDING_CHILD, {ports.path(), c.mode});
-  const bool mover = std::string(c.mode) == "mover";
+  std::optional<XServer> x;
+  std::vector<std::string> args{ports.path(), c.mover ? "mover" : "disparo", "-platform", "offscreen"};
+  if (c.signal == 0) {
+    x.emplace();
+    args.back() = "xcb";
+    args.insert(args.end(), {"-display", x->display()});
+  }
+  test::ChildProcess program(VELMIRA_END_CHILD, args);
   // In the middle of the move, or of the shutter hold of the second photo.
   ASSERT_TRUE(test::pollUntil(
       [&] {
         const std::string b = rail.bytes();
-        return mover ? b.size() >= 30 : b.find('r', b.find('s')) != std::string::npos;
+        return c.mover ? b.size() >= 30 : b.find('r', b.find('s')) != std::string::npos;
       },
       10000))
       << rail.bytes() << program.errorOutput();
-  const double signalledMs = platform::monotonicMs() - rail.startMs();
-  program.signal(c.signal);
-  EXPECT_EQ(program.wait(5000), 128 + c.signal) << program.errorOutput();
+  const double endedMs = platform::monotonicMs() - rail.startMs();
+  if (x) x->server.signal(SIGTERM); else program.signal(c.signal);
+  EXPECT_EQ(program.wait(5000), x ? 1 : 128 + c.signal) << program.errorOutput();
   // The rail reads on its own thread: the last bytes are in once it has
   // seen the port close.
-  test::pollUntil(
-      [&] {
-        const std::vector<sim::Event> p = rail.portEvents();
-        return !p.empty() && p.back().kind == sim::Kind::PortClose;
-      },
-      5000);
+  test::pollUntil([&] { auto p = rail.portEvents(); return !p.empty() && p.back().kind == sim::Kind::PortClose; }, 5000);
   const std::vector<sim::Event> e = rail.events();
   const std::string b = rail.bytes();
   ASSERT_GE(b.size(), 3u);
-  if (mover) {
+  if (c.mover) {
     EXPECT_EQ(b.back(), 'p') << b;
     EXPECT_NE(std::string("abcd").find(b[b.size() - 2]), std::string::npos) << b;
   } else {
     EXPECT_EQ(b.substr(b.size() - 3), "rsp") << b;
-    // The hold lasts 1000 ms: an "s" well before that was not waited out, however
-    // loaded the machine.
-    EXPECT_LT(e[e.size() - 2].tMs - signalledMs, 800) << "the hold is not waited out";
+    // The hold lasts 1000 ms: an "s" well before that was not waited out,
+    // however loaded the machine.
+    EXPECT_LT(e[e.size() - 2].tMs - endedMs, 800) << "the hold is not waited out";
   }
   EXPECT_EQ(rail.lost(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, EndFromOutside,
-                         ::testing::Values(EndCase{SIGTERM, "mover"}, EndCase{SIGINT, "mover"},
-                                           EndCase{SIGHUP, "mover"}, EndCase{SIGTERM, "disparo"},
-                                           EndCase{SIGINT, "disparo"}, EndCase{SIGHUP, "disparo"}),
-                         [](const auto& i) {
-                           return std::string(i.param.signal == SIGTERM ? "Term"
-                                              : i.param.signal == SIGINT ? "Int"
-                                                                         : "Hup") +
-                                  (std::string(i.param.mode) == "mover" ? "DuringAMove" : "DuringAShutterHold");
-                         });
+INSTANTIATE_TEST_SUITE_P(Ends, EndFromOutside,
+                         ::testing::Values(EndCase{"TermDuringAMove", SIGTERM, true},
+                                           EndCase{"IntDuringAMove", SIGINT, true},
+                                           EndCase{"HupDuringAMove", SIGHUP, true},
+                                           EndCase{"DisplayGoneDuringAMove", 0, true},
+                                           EndCase{"TermDuringAShutterHold", SIGTERM, false},
+                                           EndCase{"IntDuringAShutterHold", SIGINT, false},
+                                           EndCase{"HupDuringAShutterHold", SIGHUP, false},
+                                           EndCase{"DisplayGoneDuringAShutterHold", 0, false}),
+                         [](const auto& i) { return std::string(i.param.name); });
+
+// A line nobody reads any more, in the middle of a move, filled up to the
+// last byte the kernel takes: the program's next step finds no room, and a
+// signal then ends it within the one second that step waits, with no
+// further wait for the "p" or the close.
+TEST(StalledLine, TheProgramEndsWithinOneWriteTimeoutOfASignal) {
+  test::PortsDir ports;
+  sim::VirtualPort port(ports.path(), "velmira-stalled");
+  port.publish();
+  // Opened before the program takes the port for itself.
+  const int line = ::open(port.slavePath().c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(line, 0);
+  test::ChildProcess program(VELMIRA_END_CHILD, {ports.path(), "mover", "-platform", "offscreen"});
+  size_t read = 0;
+  ASSERT_TRUE(test::pollUntil(
+      [&] {
+        char buf[256];
+        ssize_t n = ::read(port.master(), buf, sizeof buf);
+        read += n > 0 ? static_cast<size_t>(n) : 0;
+        return read >= 20;
+      },
+      10000))
+      << program.errorOutput();
+  // Full once the kernel, given time to move what it holds between its
+  // buffers, takes no more.
+  ASSERT_TRUE(test::pollUntil(
+      [&] {
+        bool took = false;
+        while (::write(line, "p", 1) > 0) took = true;
+        usleep(50'000);
+        return !took;
+      },
+      10000));
+  const double signalled = platform::monotonicMs();
+  program.signal(SIGTERM);
+  EXPECT_EQ(program.wait(5000), 128 + SIGTERM) << program.errorOutput();
+  EXPECT_LT(platform::monotonicMs() - signalled, 1500) << program.errorOutput();
+  ::close(line);
+}
+
+// A signal ignored when the program started (nohup, a background job)
+// stays ignored, and the handlers there before come back when the window
+// ends.
+extern "C" void earlierHandler(int) {}
+
+using Handler = void (*)(int);
+Handler handlerOf(int signal, std::optional<Handler> set = std::nullopt) {
+  struct sigaction a {};
+  if (set) a.sa_handler = *set;
+  sigaction(signal, set ? &a : nullptr, set ? nullptr : &a);
+  return a.sa_handler;
+}
+
+TEST(EndFromOutsideSignals, KeepsIgnoredSignalsIgnoredAndRestoresTheHandlersBefore) {
+  struct Case { int signal; Handler before; bool taken; };
+  const Case cases[] = {{SIGHUP, SIG_IGN, false}, {SIGTERM, earlierHandler, true}, {SIGINT, SIG_DFL, true}};
+  std::vector<Handler> saved;
+  for (const Case& c : cases) {
+    saved.push_back(handlerOf(c.signal));
+    handlerOf(c.signal, c.before);
+  }
+  {
+    test::Rig rig;
+    qt::QtProcess process;
+    qt::EndFromOutside ending(rig.form(), process);
+    for (const Case& c : cases) EXPECT_EQ(handlerOf(c.signal) != c.before, c.taken) << strsignal(c.signal);
+  }
+  for (const Case& c : cases) EXPECT_EQ(handlerOf(c.signal), c.before) << strsignal(c.signal);
+  for (size_t i = 0; i < std::size(cases); ++i) handlerOf(cases[i].signal, saved[i]);
+}
 
 }  // namespace
 }  // namespace velmira

@@ -1,16 +1,13 @@
-// The main window as drawn: places, captions, tool tips, fonts, colours,
-// the framing lines, the indicator, the background, the tab order.
+// The main window and the notes window as drawn: places, captions, tool
+// tips, fonts, colours, the framing lines, the indicator, the background,
+// the tab order.  What the texts say and when they change is in the
+// scenarios; here the widgets show them.
 #include <gtest/gtest.h>
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QFontInfo>
-#include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QScrollBar>
 #include <QTest>
 #include <set>
 
@@ -22,106 +19,89 @@ namespace {
 
 using test::WindowRig;
 
-TEST(MainWindow, HasAFixedClientAreaOf697By540PixelsAndItsTitle) {
+TEST(MainWindow, ItsControlsShowTheirPlacesCaptionsTipsFontsAndFaces) {
   WindowRig r;
+  r.rig.devices.names = {"USB Serial (ttyUSB0) (COM3)", "velmira-sim (pts/4) (COM7)"};
   r.start();
   EXPECT_EQ(r.view().size(), QSize(697, 540));
   EXPECT_EQ(r.view().minimumSize(), QSize(697, 540));
   EXPECT_EQ(r.view().maximumSize(), QSize(697, 540));
   EXPECT_EQ(r.view().windowTitle(), "Velmira v.101");
-  EXPECT_TRUE(r.view().isVisible());
-}
-
-TEST(MainWindow, ControlsSitAtTheirPlacesInPixels) {
-  WindowRig r;
-  r.start();
-  struct Case { const char* name; QRect px; };
+  // Blank where the control has none of it: no place, 0 points, no face,
+  // no caption or tip to check.
+  const QColor none, yellow(255, 255, 0), green(128, 255, 128), pale(192, 255, 192), red(255, 0, 0);
+  struct Case { const char* name; QRect px; double points; bool bold; QColor face; const char* text; const char* tip; };
   const Case cases[] = {
-      {"ComboBoxCOM", {32, 40, 249, 21}},  {"Command_CONECTAR", {32, 80, 97, 25}}, {"Text_Mensajes", {392, 40, 281, 41}},
-      {"SalvarC2", {392, 120, 129, 17}},    {"CheckM2", {160, 176, 13, 13}},       {"Text6", {336, 208, 49, 19}},
-      {"hscVelocidad", {152, 312, 113, 17}}, {"LED", {304, 312, 41, 33}},           {"Limpia", {344, 408, 17, 17}},
-      {"Parar", {232, 440, 137, 57}},       {"Text4", {536, 216, 25, 19}},         {"Label17", {624, 216, 32, 13}},
-      {"Disparo", {544, 248, 113, 21}},     {"Combo1", {544, 280, 113, 21}},       {"B_Procesar", {576, 424, 97, 41}},
-      {"Notas", {440, 496, 113, 25}},       {"Label27", {408, 0, 281, 25}},        {"Label28", {488, 392, 121, 17}},
-      {"Label14", {24, 144, 193, 25}},      {"Salir", {576, 480, 97, 41}},
-  };
-  for (const Case& c : cases) EXPECT_EQ(r.w(c.name)->geometry(), c.px) << c.name;
-}
-
-TEST(MainWindow, CaptionsToolTipsAndListsAreTheWindows) {
-  WindowRig r;
-  r.rig.devices.names = {"USB Serial (ttyUSB0) (COM3)", "velmira-sim (pts/4) (COM7)"};
-  r.start();
-  struct Case { const char* name; const char* text; const char* tip; };
-  const Case buttons[] = {
-      {"Command_CONECTAR", "CONECTAR", "Conectar/desconectar puerto."},
-      {"B_Procesar", "&Procesar", "Ejecutar el proceso total, pausa-foto-pausa-movimiento-pausa-foto..."},
-      {"Notas", "&Notas ", "Ayuda."},
-      {"Salir", "Salir", "Salir de la Aplicación."},
-      {"SalvarC", "Salvar Configuración 1",
+      {"ComboBoxCOM", {32, 40, 249, 21}, 0, false, none, nullptr, nullptr},
+      {"Command_CONECTAR", {32, 80, 97, 25}, 0, false, pale, "CONECTAR", "Conectar/desconectar puerto."},
+      {"Text_Mensajes", {392, 40, 281, 41}, 0, false, none, nullptr, nullptr},
+      {"SalvarC", {}, 0, false, none, "Salvar Configuración 1",
        "Salva Milimetros por paso, TPF, TAF, velocidad, Modo de disparo, Tecla o Retardo."},
-      {"BuscarPuerto", "Buscar Puerto", ""},
+      {"SalvarC2", {392, 120, 129, 17}, 0, false, none, nullptr, nullptr},
+      {"BuscarPuerto", {}, 0, false, none, "Buscar Puerto", ""},
+      {"CheckM2", {160, 176, 13, 13}, 0, false, none, "", nullptr},
+      {"Text6", {336, 208, 49, 19}, 0, false, none, nullptr, nullptr},
+      {"Text2", {}, 0, false, none, nullptr, "Posición teorica (referencia)."},
+      {"Text3", {}, 8.25, false, none, nullptr, nullptr},
+      {"hscVelocidad", {152, 312, 113, 17}, 0, false, none, nullptr, nullptr},
+      {"LED", {304, 312, 41, 33}, 0, false, none, nullptr, nullptr},
+      {"Limpia", {344, 408, 17, 17}, 0, false, yellow, nullptr, nullptr},
+      {"LimpiaF", {}, 0, false, yellow, nullptr, nullptr},
+      {"C20", {}, 0, false, pale, nullptr, nullptr},
+      {"Mover", {}, 12, true, green, nullptr, nullptr},
+      {"Parar", {232, 440, 137, 57}, 13.5, false, red, nullptr, nullptr},
+      {"AbortarP", {}, 13.5, false, red, nullptr, nullptr},
+      {"Text4", {536, 216, 25, 19}, 0, false, none, nullptr, nullptr},
+      {"Disparo", {544, 248, 113, 21}, 0, false, none, nullptr, nullptr},
+      {"Combo1", {544, 280, 113, 21}, 0, false, none, nullptr, nullptr},
+      {"B_Procesar", {576, 424, 97, 41}, 12, true, green, "&Procesar",
+       "Ejecutar el proceso total, pausa-foto-pausa-movimiento-pausa-foto..."},
+      {"Notas", {440, 496, 113, 25}, 12, false, {255, 128, 0}, "&Notas ", "Ayuda."},
+      {"Salir", {576, 480, 97, 41}, 12, true, {128, 128, 255}, "Salir", "Salir de la Aplicación."},
+      {"Label1", {}, 8.25, false, none, nullptr, nullptr},
+      {"Label5", {}, 12, true, none, nullptr, nullptr},
+      {"Label7", {}, 0, false, none, "Nº Pasos", nullptr},
+      {"Label9", {}, 8.25, true, none, nullptr, nullptr},
+      {"Label14", {24, 144, 193, 25}, 12, true, none, nullptr, nullptr},
+      {"Label16", {}, 9.75, true, none, nullptr, nullptr},
+      {"Label17", {624, 216, 32, 13}, 8.25, true, none, nullptr, nullptr},
+      {"Label27", {408, 0, 281, 25}, 12, false, none, nullptr, nullptr},
+      {"Label28", {488, 392, 121, 17}, 0, false, none, nullptr, nullptr},
   };
-  for (const Case& c : buttons) {
-    EXPECT_EQ(r.w<QPushButton>(c.name)->text(), c.text) << c.name;
-    EXPECT_EQ(r.w(c.name)->toolTip(), c.tip) << c.name;
+  const QString family = qt::familyFor("MS Sans Serif");
+  EXPECT_TRUE(QFontDatabase::families().contains(family)) << family.toStdString();
+  for (const Case& c : cases) {
+    QWidget* w = r.w(c.name);
+    if (!c.px.isEmpty()) {
+      EXPECT_EQ(w->geometry(), c.px) << c.name;
+    }
+    if (c.points > 0) {
+      EXPECT_DOUBLE_EQ(w->font().pointSizeF(), c.points) << c.name;
+      EXPECT_EQ(w->font().bold(), c.bold) << c.name;
+      EXPECT_EQ(w->font().family(), family) << c.name;
+      // The font drawn is the one asked for, not a substitute.
+      EXPECT_EQ(QFontInfo(w->font()).family(), family) << c.name;
+    }
+    if (c.face.isValid()) {
+      // On screen: the face beside the caption.
+      const QColor shown = w->grab().toImage().pixelColor(4, w->height() / 2);
+      EXPECT_TRUE(test::near(shown, c.face, 24)) << c.name << " shows " << test::str(shown);
+    }
+    if (c.text) {
+      EXPECT_EQ(w->property("text").toString(), c.text) << c.name;
+    }
+    if (c.tip) {
+      EXPECT_EQ(w->toolTip(), c.tip) << c.name;
+    }
   }
-  EXPECT_EQ(r.w<QLabel>("Label1")->text(), "Versión 101");
-  EXPECT_EQ(r.w<QLabel>("Label7")->text(), "Nº Pasos");
-  EXPECT_EQ(r.w("Text2")->toolTip(), "Posición teorica (referencia).");
-  EXPECT_EQ(r.w("lblVelocidad")->toolTip(), "Velocidad del motor.");
-  EXPECT_EQ(r.w<QLineEdit>("Text4")->text(), "25");
-
+  EXPECT_EQ(r.w("Label17")->palette().color(QPalette::WindowText), QColor(0, 0, 192));
   auto* ports = r.w<QComboBox>("ComboBoxCOM");
   ASSERT_EQ(ports->count(), 2);
   EXPECT_EQ(ports->itemText(1), "velmira-sim (pts/4) (COM7)");
   EXPECT_EQ(ports->currentIndex(), -1);
   EXPECT_EQ(ports->currentText(), "Seleccionar Puerto");
   EXPECT_TRUE(ports->isEditable());
-  auto* key = r.w<QComboBox>("Combo1");
-  EXPECT_EQ(key->count(), 7);
-  EXPECT_EQ(key->currentIndex(), 2);
-  EXPECT_EQ(key->currentText(), "F8");
-  for (const char* box : {"CheckM2", "CheckP3", "Check1", "CheckEsp"}) EXPECT_EQ(r.w<QCheckBox>(box)->text(), "");
-}
-
-TEST(MainWindow, FontsHaveTheirSizesAndWeightsInAFamilyThatExists) {
-  WindowRig r;
-  r.start();
-  struct Case { const char* name; double points; bool bold; };
-  const Case cases[] = {{"Mover", 12, true},     {"Parar", 13.5, false},  {"AbortarP", 13.5, false},
-                        {"B_Procesar", 12, true}, {"Notas", 12, false},    {"Salir", 12, true},
-                        {"Label16", 9.75, true},  {"Label14", 12, true},   {"Label5", 12, true},
-                        {"Label1", 8.25, false},  {"Label9", 8.25, true},  {"Label17", 8.25, true},
-                        {"Text3", 8.25, false},   {"Text_Mensajes", 10, true}, {"Label27", 12, false}};
-  const QString family = qt::familyFor("MS Sans Serif");
-  EXPECT_TRUE(QFontDatabase::families().contains(family)) << family.toStdString();
-  for (const Case& c : cases) {
-    const QFont f = r.w(c.name)->font();
-    EXPECT_DOUBLE_EQ(f.pointSizeF(), c.points) << c.name;
-    EXPECT_EQ(f.bold(), c.bold) << c.name;
-    EXPECT_EQ(f.family(), family) << c.name;
-    // The font drawn is the one asked for, not a substitute.
-    EXPECT_EQ(QFontInfo(f).family(), family) << c.name;
-  }
-}
-
-TEST(MainWindow, ButtonFacesAndCaptionsHaveTheirColours) {
-  WindowRig r;
-  r.start();
-  struct Case { const char* name; QColor face; };
-  const Case cases[] = {{"Command_CONECTAR", {192, 255, 192}}, {"C20", {192, 255, 192}}, {"Limpia", {255, 255, 0}},
-                        {"LimpiaF", {255, 255, 0}},           {"Mover", {128, 255, 128}}, {"B_Procesar", {128, 255, 128}},
-                        {"Parar", {255, 0, 0}},               {"AbortarP", {255, 0, 0}},  {"Notas", {255, 128, 0}},
-                        {"Salir", {128, 128, 255}}};
-  for (const Case& c : cases) {
-    QWidget* b = r.w(c.name);
-    EXPECT_EQ(b->palette().color(QPalette::Button), c.face) << c.name;
-    // On screen: the face beside the caption.
-    const QColor shown = b->grab().toImage().pixelColor(4, b->height() / 2);
-    EXPECT_TRUE(test::near(shown, c.face, 24)) << c.name << " shows " << test::str(shown);
-  }
-  EXPECT_EQ(r.w("Label17")->palette().color(QPalette::WindowText), QColor(0, 0, 192));
+  EXPECT_EQ(r.w<QComboBox>("Combo1")->currentText(), "F8");
 }
 
 TEST(MainWindow, TheIndicatorIsACircleInItsFillColour) {
@@ -181,16 +161,8 @@ TEST(MainWindow, TheBackgroundIsStretchedOverTheWholeWindowBehindTransparentCapt
   EXPECT_EQ(credit, r.w("Label27")->palette().color(QPalette::Window));
 }
 
-TEST(MainWindow, ThePictureFollowsTheReportedOuterSize) {
-  WindowRig r;
-  writePicture(r.rig);
-  r.start();
-  r.form().setOuterSize(qt::twips(720), qt::twips(580));  // a frame around the client area
-  EXPECT_EQ(r.w("Image1")->geometry(), QRect(0, 0, 720, 580));
-}
-
-TEST(MainWindow, TheWidgetsFocusChainIsTheTabOrderAndWrapsAround) {
-  WindowRig r;
+TEST(MainWindow, TabFollowsTheTabOrderPastHiddenAndDisabledControlsAndWrapsAround) {
+  WindowRig r;  // no port: the port controls are disabled; no slot: the mirror group is hidden
   r.start();
   std::set<QWidget*> controls;
   for (Control* c : r.form().controls()) controls.insert(r.view().widgetFor(*c));
@@ -208,11 +180,6 @@ TEST(MainWindow, TheWidgetsFocusChainIsTheTabOrderAndWrapsAround) {
   EXPECT_EQ(seen, expected);
   for (const char* label : {"Label7", "lblVelocidad", "LED", "Image1", "Label17"})
     EXPECT_EQ(r.w(label)->focusPolicy(), Qt::NoFocus) << label;
-}
-
-TEST(MainWindow, TabSkipsHiddenAndDisabledControlsAndWrapsAround) {
-  WindowRig r;  // no port: the port controls are disabled; no slot: the mirror group is hidden
-  r.start();
   struct Case { const char* from; const char* to; };
   const Case cases[] = {{"Text10", "B_Procesar"}, {"Combo1", "Text5"}, {"CargarC2", "CheckM2"},
                         {"Text9", "Text2"},       {"Disparo", "Combo1"}, {"Salir", "Text_Mensajes"},
@@ -226,19 +193,53 @@ TEST(MainWindow, TabSkipsHiddenAndDisabledControlsAndWrapsAround) {
   }
 }
 
-TEST(MainWindow, TheMessageFieldHasSeveralLinesAndAVerticalScrollBar) {
-  WindowRig r;  // no port: two lines of error text
+TEST(NotesWindow, OpensBesideTheMainWindowWithTheFilesTextCutOffAtTheLabelsBottom) {
+  WindowRig r;
+  r.rig.writeFile("Notas.txt", "Una\r\nDos");
   r.start();
-  auto* messages = r.w<QPlainTextEdit>("Text_Mensajes");
-  ASSERT_NE(messages, nullptr);
-  EXPECT_EQ(messages->toPlainText(), "ERROR \nNo se encontraron puertos COM.");
-  EXPECT_EQ(messages->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-  EXPECT_FALSE(messages->isReadOnly());
-  EXPECT_FALSE(r.w("ComboBoxCOM")->isEnabled());
-  EXPECT_FALSE(r.w("Command_CONECTAR")->isEnabled());
-  EXPECT_FALSE(r.w("Label27")->isHidden());
-  EXPECT_TRUE(r.w("temEsp")->isHidden());
-  EXPECT_FALSE(r.w("Combo1")->isHidden());
+  QTest::mouseClick(r.w("Notas"), Qt::LeftButton);
+  qt::NotesView& notes = r.notes();
+  ASSERT_TRUE(notes.isVisible());
+  EXPECT_TRUE(r.view().isVisible()) << "modeless: the main window stays";
+  EXPECT_EQ(notes.windowTitle(), "Notas");
+  EXPECT_EQ(notes.size(), QSize(389, 304));
+  EXPECT_EQ(notes.minimumSize(), notes.maximumSize());
+  EXPECT_EQ(notes.text()->text(), "Una\nDos");
+  EXPECT_EQ(notes.text()->geometry(), QRect(0, 0, 305, 297));
+  EXPECT_TRUE(notes.text()->wordWrap());
+  EXPECT_TRUE(notes.text()->autoFillBackground()) << "opaque";
+  EXPECT_EQ(notes.text()->alignment(), Qt::AlignLeft | Qt::AlignTop);
+  EXPECT_DOUBLE_EQ(notes.text()->font().pointSizeF(), 8.25);
+  EXPECT_FALSE(notes.text()->font().bold());
+  EXPECT_EQ(notes.volver()->text(), "Volver");
+  EXPECT_EQ(notes.volver()->geometry(), QRect(320, 144, 57, 25));
+  // A long text keeps the label's size: it is cut off at its bottom.
+  std::string text;
+  for (int i = 0; i < 200; ++i) text += "Una nota bastante larga que ocupa sitio. ";
+  r.form().notas().L_Notas.setCaption(text);
+  EXPECT_EQ(notes.text()->geometry(), QRect(0, 0, 305, 297));
+  EXPECT_EQ(notes.size(), QSize(389, 304));
+  EXPECT_GT(notes.text()->heightForWidth(305), 297) << "the text is taller than the label";
+}
+
+TEST(NotesWindow, VolverKeepsTheTextReadAndTheCloseBoxUnloads) {
+  WindowRig r;
+  r.rig.writeFile("Notas.txt", "primera");
+  r.start();
+  QTest::mouseClick(r.w("Notas"), Qt::LeftButton);
+  QTest::mouseClick(r.notes().volver(), Qt::LeftButton);
+  EXPECT_FALSE(r.notes().isVisible());
+  EXPECT_TRUE(r.form().notas().loaded());
+  r.rig.writeFile("Notas.txt", "segunda");
+  QTest::mouseClick(r.w("Notas"), Qt::LeftButton);
+  EXPECT_TRUE(r.notes().isVisible());
+  EXPECT_EQ(r.notes().text()->text(), "primera") << "read once per load";
+  r.notes().close();
+  EXPECT_FALSE(r.notes().isVisible());
+  EXPECT_FALSE(r.form().notas().loaded());
+  EXPECT_EQ(r.rig.process.ended, 0) << "closing the notes does not end the program";
+  QTest::mouseClick(r.w("Notas"), Qt::LeftButton);
+  EXPECT_EQ(r.notes().text()->text(), "segunda");
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The Qt platform of the program: the blocking wait, the event pass, the
-// message boxes, pictures, the process and the single instance.
+// message boxes, pictures, the process and its data folder, the single
+// instance, and the ports as the program itself finds and opens them.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,12 +14,17 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
+#include <cstdlib>
+#include <regex>
 
 #include "qt/instance_guard.h"
 #include "qt/qt_platform.h"
+#include "qt/real_platform.h"
+#include "sim/virtual_port.h"
 #include "tests/support/fake_platform.h"
 
 namespace velmira {
@@ -56,7 +63,10 @@ TEST(QtClock, AWaitHoldsTheUsersInputUntilTheNextEventPassButRepaints) {
     QTest::mouseClick(&button, Qt::LeftButton);
   });
   qt::QtClock clock;
+  const int64_t start = clock.nowMs();
   clock.sleepMs(60);
+  EXPECT_GE(clock.nowMs() - start, 60) << "the whole time, on a monotonic clock";
+  EXPECT_FALSE(clock.waiting());
   EXPECT_EQ(probe.typed, "") << "no input is delivered during the wait";
   EXPECT_EQ(clicks, 0) << "no handler runs during the wait";
   EXPECT_GT(probe.paints, paintsBefore) << "the window repainted";
@@ -66,110 +76,75 @@ TEST(QtClock, AWaitHoldsTheUsersInputUntilTheNextEventPassButRepaints) {
   EXPECT_EQ(clicks, 1);
 }
 
-TEST(QtClock, WaitsTheTimeAskedOnAMonotonicClock) {
-  qt::QtClock clock;
-  const int64_t start = clock.nowMs();
-  clock.sleepMs(30);
-  const int64_t waited = clock.nowMs() - start;
-  EXPECT_GE(waited, 30);
-  EXPECT_FALSE(clock.waiting());
-}
-
-// A box of the window through the real message boxes; the box is read and
-// closed as soon as it is up.
-struct SeenBox {
-  QString title, text, detail;
-  QMessageBox::Icon icon = QMessageBox::Information;
-  QMessageBox::StandardButtons buttons;
-};
-
-SeenBox showThrough(const std::function<void(Form_Principal&)>& show) {
-  test::Rig rig;
-  qt::QtMessageBoxes boxes;
-  platform::Platform p{rig.serial, rig.devices, rig.keys,     rig.clock,    rig.events,
-                       boxes,      rig.files,   rig.pictures, rig.instance, rig.process};
-  Form_Principal form(p);
-  SeenBox seen;
-  QTimer::singleShot(0, [&] {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box) return;
-    seen = {box->windowTitle(), box->text(), box->informativeText(), box->icon(), box->standardButtons()};
-    box->button(QMessageBox::Ok)->click();
-  });
-  show(form);
-  return seen;
-}
-
 TEST(QtMessageBoxes, InformationBoxesAndTheErrorBoxAsTheUserSeesThem) {
-  SeenBox info = showThrough([](Form_Principal& f) { f.MsgBox("No existe imagen de fondo"); });
-  EXPECT_EQ(info.title, "Velmira");
-  EXPECT_EQ(info.text, "No existe imagen de fondo");
-  EXPECT_EQ(info.icon, QMessageBox::NoIcon);
-  EXPECT_EQ(info.detail, "");
-  EXPECT_EQ(info.buttons, QMessageBox::Ok);
-
-  SeenBox error = showThrough([](Form_Principal& f) { f.MsgBoxError("El dispositivo ya no está conectado."); });
-  EXPECT_EQ(error.title, "velmira") << "the executable's name";
-  EXPECT_EQ(error.text, "Error!");
-  EXPECT_EQ(error.icon, QMessageBox::Critical);
-  EXPECT_EQ(error.detail, "El dispositivo ya no está conectado.");
-  EXPECT_EQ(error.buttons, QMessageBox::Ok);
-
-  SeenBox plain = showThrough([](Form_Principal& f) { f.MsgBox("<b>1 < 2</b>"); });
-  EXPECT_EQ(plain.text, "<b>1 < 2</b>");
+  struct Case { std::string text; bool error; QString title, shown, detail; QMessageBox::Icon icon; };
+  const Case cases[] = {
+      {"No existe imagen de fondo", false, "Velmira", "No existe imagen de fondo", "", QMessageBox::NoIcon},
+      // Titled with the executable's name.
+      {"El dispositivo ya no está conectado.", true, "velmira", "Error!", "El dispositivo ya no está conectado.",
+       QMessageBox::Critical},
+      {"<b>1 < 2</b>", false, "Velmira", "<b>1 < 2</b>", "", QMessageBox::NoIcon},  // plain text
+  };
+  for (const Case& c : cases) {
+    test::Rig rig;
+    qt::QtMessageBoxes boxes;
+    platform::Platform p{rig.serial, rig.devices, rig.keys,     rig.clock,    rig.events,
+                         boxes,      rig.files,   rig.pictures, rig.instance, rig.process};
+    Form_Principal form(p);
+    bool seen = false;
+    // The box is read and closed as soon as it is up.
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      seen = true;
+      EXPECT_EQ(box->windowTitle(), c.title);
+      EXPECT_EQ(box->text(), c.shown);
+      EXPECT_EQ(box->informativeText(), c.detail);
+      EXPECT_EQ(box->icon(), c.icon);
+      EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+      box->button(QMessageBox::Ok)->click();
+    });
+    c.error ? form.MsgBoxError(c.text) : form.MsgBox(c.text);
+    EXPECT_TRUE(seen) << c.text;
+  }
 }
 
 TEST(QtPictures, OnlyReadablePicturesCanBeLoaded) {
   QTemporaryDir dir;
-  const QString jpeg = dir.filePath("a.jpg"), png = dir.filePath("b.png"), text = dir.filePath("c.jpg"),
-                empty = dir.filePath("d.jpg");
+  auto write = [&](const char* name, const QByteArray& bytes) {
+    QFile f(dir.filePath(name));
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    return dir.filePath(name);
+  };
   QImage picture(8, 8, QImage::Format_RGB32);
   picture.fill(Qt::green);
-  ASSERT_TRUE(picture.save(jpeg, "JPEG"));
-  ASSERT_TRUE(picture.save(png, "PNG"));
-  QFile t(text);
-  ASSERT_TRUE(t.open(QIODevice::WriteOnly));
-  t.write("no es una imagen");
-  t.close();
-  QFile e(empty);
-  ASSERT_TRUE(e.open(QIODevice::WriteOnly));
-  e.close();
+  ASSERT_TRUE(picture.save(dir.filePath("a.jpg"), "JPEG"));
+  ASSERT_TRUE(picture.save(dir.filePath("b.png"), "PNG"));
+  QFile j(dir.filePath("a.jpg"));
+  ASSERT_TRUE(j.open(QIODevice::ReadOnly));
+  const QByteArray jpeg = j.readAll();
   // A JPEG whose header claims 30000 x 30000 pixels, one cut short, and a
   // FIFO (opening it for reading would block).
-  QFile j(jpeg);
-  ASSERT_TRUE(j.open(QIODevice::ReadOnly));
-  const QByteArray bytes = j.readAll();
-  QByteArray huge = bytes;
+  QByteArray huge = jpeg;
   const qsizetype sof = huge.indexOf(QByteArray("\xFF\xC0", 2));
   ASSERT_GT(sof, 0);
   for (qsizetype at : {sof + 5, sof + 7}) huge[at] = '\x75', huge[at + 1] = '\x30';
-  const QString giant = dir.filePath("e.jpg"), cut = dir.filePath("f.jpg"), fifo = dir.filePath("g.jpg");
-  for (const auto& [path, content] : {std::pair{giant, huge}, std::pair{cut, bytes.left(bytes.size() / 2)}}) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(content);
-  }
-  ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+  ASSERT_EQ(mkfifo(dir.filePath("g.jpg").toLocal8Bit().constData(), 0600), 0);
   struct Case { QString path; bool loads; };
-  const Case cases[] = {{jpeg, true},   {png, true},  {text, false}, {empty, false}, {dir.filePath("x.jpg"), false},
-                        {giant, false}, {cut, false}, {fifo, false}};
+  const Case cases[] = {{dir.filePath("a.jpg"), true},         {dir.filePath("b.png"), true},
+                        {write("c.jpg", "no es una imagen"), false}, {write("d.jpg", ""), false},
+                        {dir.filePath("x.jpg"), false},        {write("e.jpg", huge), false},
+                        {write("f.jpg", jpeg.left(jpeg.size() / 2)), false}, {dir.filePath("g.jpg"), false}};
   qt::QtPictures pictures;
   for (const Case& c : cases) EXPECT_EQ(pictures.canLoad(c.path.toStdString()), c.loads) << c.path.toStdString();
-}
-
-TEST(QtProcess, KeepsTheSlotsBesideTheProgramOnlyWhenItsFolderCanBeWritten) {
-  auto writableIf = [](bool w) { return [w](const std::string&) { return w; }; };
-  EXPECT_EQ(qt::chooseDataDir("/opt/velmira", "/home/u/.local/share", writableIf(true)), "/opt/velmira");
-  EXPECT_EQ(qt::chooseDataDir("/usr/bin", "/home/u/.local/share", writableIf(false)),
-            "/home/u/.local/share/velmira");
 }
 
 TEST(QtProcess, KnowsItsDirectoryNameTitleAndScreen) {
   qt::QtProcess process;
   char exe[4096] = {};
   ASSERT_GT(readlink("/proc/self/exe", exe, sizeof exe - 1), 0);
-  const QFileInfo self(QString::fromLocal8Bit(exe));
-  EXPECT_EQ(process.programDir(), self.absolutePath().toStdString());
+  EXPECT_EQ(process.programDir(), QFileInfo(QString::fromLocal8Bit(exe)).absolutePath().toStdString());
   EXPECT_EQ(process.exeName(), "velmira_gui_tests");
   EXPECT_EQ(process.title(), "Velmira");
   const QSize screen = QGuiApplication::primaryScreen()->size();
@@ -177,13 +152,30 @@ TEST(QtProcess, KnowsItsDirectoryNameTitleAndScreen) {
   EXPECT_EQ(process.screen().heightTwips, screen.height() * 15);
 }
 
-QString uniqueServerName() {
-  static int n = 0;
-  return QDir::tempPath() + QStringLiteral("/velmira-instance-test-%1-%2").arg(getpid()).arg(++n);
+// The slots are kept beside the program only when its folder can be
+// written; never in a system folder nor one that belongs to someone else,
+// also when the program runs as root and may write anywhere.
+TEST(DataFolder, IsNeverASystemFolderEvenForRoot) {
+  auto writable = [](const std::string& dir) { return access(dir.c_str(), W_OK) == 0; };
+  const std::string user = "/home/u/.local/share";
+  EXPECT_EQ(qt::chooseDataDir("/opt/velmira", user, [](const std::string&) { return true; }), "/opt/velmira");
+  EXPECT_EQ(qt::chooseDataDir("/opt/velmira", user, [](const std::string&) { return false; }), user + "/velmira");
+  EXPECT_EQ(qt::chooseDataDir("/usr/bin", user, writable), user + "/velmira");
+  QTemporaryDir own;
+  EXPECT_EQ(qt::chooseDataDir(own.path().toStdString(), user, writable), own.path().toStdString());
+  // Writable by everyone, owned by someone else.
+  QTemporaryDir other;
+  chmod(other.path().toUtf8().constData(), 01777);
+  if (geteuid() == 0) {
+    ASSERT_EQ(chown(other.path().toUtf8().constData(), 65534, 65534), 0);
+  }
+  const std::string others = geteuid() == 0 ? other.path().toStdString() : "/tmp";
+  ASSERT_TRUE(writable(others));
+  EXPECT_EQ(qt::chooseDataDir(others, user, writable), user + "/velmira");
 }
 
 TEST(QtInstanceGuard, ASecondInstanceFindsTheFirstAndBringsItForward) {
-  const QString name = uniqueServerName();
+  const QString name = QDir::tempPath() + QStringLiteral("/velmira-instance-test-%1").arg(getpid());
   qt::QtInstanceGuard first(name);
   EXPECT_FALSE(first.otherInstanceRunning());
   QString asked;
@@ -220,6 +212,40 @@ TEST(QtInstanceGuard, TheWindowToBringForwardIsFoundByItsTitle) {
   QApplication::processEvents();
   EXPECT_EQ(QApplication::activeWindow(), &exact) << "the exact title comes first";
   EXPECT_FALSE(qt::QtInstanceGuard::raiseWindowTitled("Otro programa"));
+}
+
+// The program's own platform: a port that its enumeration lists (in the
+// user's runtime folder) opens that very device, and the bytes reach it.
+TEST(RealPlatform, AListedPortOpensThatDeviceAndTakesTheBytes) {
+  QTemporaryDir runtime;
+  ASSERT_EQ(chmod(runtime.path().toLocal8Bit().constData(), 0700), 0);
+  const std::string ports = runtime.path().toStdString() + "/velmira/ports";
+  ASSERT_TRUE(QDir().mkpath(QString::fromStdString(ports)));
+  sim::VirtualPort port(ports, "carril");
+  port.publish();
+  const char* old = std::getenv("XDG_RUNTIME_DIR");
+  const std::string saved = old ? old : "";
+  setenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit().constData(), 1);
+  auto machine = std::make_unique<qt::RealPlatform>();
+  if (saved.empty()) unsetenv("XDG_RUNTIME_DIR"); else setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
+
+  int16_t number = -1;
+  for (const std::string& name : machine->devices.displayNames()) {
+    std::smatch m;
+    if (name.rfind("carril", 0) == 0 && std::regex_search(name, m, std::regex(R"(\(COM(\d+)\)$)")))
+      number = static_cast<int16_t>(std::stoi(m[1]));
+  }
+  ASSERT_GT(number, 0) << "the published port is listed with its number";
+  machine->serial.setPortNumber(number);
+  machine->serial.open();
+  machine->serial.setSettings("9600,N,8,1");
+  machine->serial.write("p");
+  char byte = 0;
+  pollfd p{port.master(), POLLIN, 0};
+  ASSERT_EQ(poll(&p, 1, 2000), 1);
+  ASSERT_EQ(read(port.master(), &byte, 1), 1);
+  EXPECT_EQ(byte, 'p');
+  machine->serial.close();
 }
 
 }  // namespace

@@ -36,43 +36,34 @@ std::string slurp(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// The viewable windows of one process, by title.
-class Windows {
- public:
-  Windows() : d_(XOpenDisplay(nullptr)) {}
-  ~Windows() { XCloseDisplay(d_); }
-  Window find(pid_t pid, const std::string& title) { return search(DefaultRootWindow(d_), pid, title); }
-  Display* display() const { return d_; }
+// A window's property as text (a number as its digits).
+std::string property(Display* d, Window w, const char* name) {
+  Atom type;
+  int format;
+  unsigned long items = 0, after;
+  unsigned char* data = nullptr;
+  XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, 1024, False, AnyPropertyType, &type, &format, &items,
+                     &after, &data);
+  std::string value;
+  if (data && format == 8) value.assign(reinterpret_cast<char*>(data), items);
+  if (data && format == 32 && items > 0) value = std::to_string(*reinterpret_cast<unsigned long*>(data));
+  if (data) XFree(data);
+  return value;
+}
 
- private:
-  std::string property(Window w, const char* name) {
-    Atom type;
-    int format;
-    unsigned long items = 0, after;
-    unsigned char* data = nullptr;
-    XGetWindowProperty(d_, w, XInternAtom(d_, name, False), 0, 1024, False, AnyPropertyType, &type, &format, &items,
-                       &after, &data);
-    std::string value;
-    if (data && format == 8) value.assign(reinterpret_cast<char*>(data), items);
-    if (data && format == 32 && items > 0) value = std::to_string(*reinterpret_cast<unsigned long*>(data));
-    if (data) XFree(data);
-    return value;
-  }
-  Window search(Window w, pid_t pid, const std::string& title) {
-    XWindowAttributes a;
-    if (XGetWindowAttributes(d_, w, &a) && a.map_state == IsViewable &&
-        property(w, "_NET_WM_PID") == std::to_string(pid) && property(w, "_NET_WM_NAME") == title)
-      return w;
-    Window root, parent, *children = nullptr;
-    unsigned int n = 0;
-    if (!XQueryTree(d_, w, &root, &parent, &children, &n)) return 0;
-    Window found = 0;
-    for (unsigned int i = 0; i < n && !found; ++i) found = search(children[i], pid, title);
-    if (children) XFree(children);
-    return found;
-  }
-  Display* d_;
-};
+// The viewable window of one process with that title (0: none yet).
+Window findWindow(Display* d, Window w, pid_t pid, const std::string& title) {
+  XWindowAttributes a;
+  if (XGetWindowAttributes(d, w, &a) && a.map_state == IsViewable &&
+      property(d, w, "_NET_WM_PID") == std::to_string(pid) && property(d, w, "_NET_WM_NAME") == title)
+    return w;
+  Window root, parent, *children = nullptr, found = 0;
+  unsigned int n = 0;
+  if (!XQueryTree(d, w, &root, &parent, &children, &n)) return 0;
+  for (unsigned int i = 0; i < n && !found; ++i) found = findWindow(d, children[i], pid, title);
+  if (children) XFree(children);
+  return found;
+}
 
 class InstalledVelmira {
  public:
@@ -105,11 +96,15 @@ class InstalledVelmira {
 TEST(FirstStart, TheInstalledProgramOpensWithItsPictureAndFirstSlotAndNoBox) {
   InstalledVelmira velmira;
   ASSERT_TRUE(velmira.installed());
-  Windows windows;
+  std::unique_ptr<Display, int (*)(Display*)> display(XOpenDisplay(nullptr), XCloseDisplay);
+  Display* d = display.get();
+  auto find = [&](const std::unique_ptr<test::ChildProcess>& p, const std::string& title) {
+    return findWindow(d, DefaultRootWindow(d), p->pid(), title);
+  };
   Window main = 0;
   {
     auto program = velmira.start();
-    ASSERT_TRUE(test::pollUntil([&] { return (main = windows.find(program->pid(), "Velmira v.101")) != 0; }, 20000))
+    ASSERT_TRUE(test::pollUntil([&] { return (main = find(program, "Velmira v.101")) != 0; }, 20000))
         << "no window, or a box held it back; " << program->errorOutput();
 
     // Where no control lies, the window shows the picture, stretched over it.
@@ -137,11 +132,11 @@ TEST(FirstStart, TheInstalledProgramOpensWithItsPictureAndFirstSlotAndNoBox) {
     // "Salvar Configuración 2" writes what the window holds.
     int x = 0, y = 0;
     Window child;
-    XTranslateCoordinates(windows.display(), main, DefaultRootWindow(windows.display()), 456, 128, &x, &y, &child);
-    XTestFakeMotionEvent(windows.display(), -1, x, y, CurrentTime);
-    XTestFakeButtonEvent(windows.display(), 1, True, CurrentTime);
-    XTestFakeButtonEvent(windows.display(), 1, False, CurrentTime);
-    XFlush(windows.display());
+    XTranslateCoordinates(d, main, DefaultRootWindow(d), 456, 128, &x, &y, &child);
+    XTestFakeMotionEvent(d, -1, x, y, CurrentTime);
+    XTestFakeButtonEvent(d, 1, True, CurrentTime);
+    XTestFakeButtonEvent(d, 1, False, CurrentTime);
+    XFlush(d);
     const std::string slot2 = velmira.userFolder() + "/configuracion2.ini";
     ASSERT_TRUE(test::pollUntil([&] { return std::filesystem::exists(slot2); }, 10000));
     EXPECT_EQ(slurp(slot2), slurp(velmira.shipped("configuracion.ini")));
@@ -152,15 +147,15 @@ TEST(FirstStart, TheInstalledProgramOpensWithItsPictureAndFirstSlotAndNoBox) {
 
   std::filesystem::remove(velmira.userFolder() + "/MiImagen.jpg");
   auto again = velmira.start();
-  EXPECT_TRUE(test::pollUntil([&] { return windows.find(again->pid(), "Velmira") != 0; }, 20000))
+  EXPECT_TRUE(test::pollUntil([&] { return find(again, "Velmira") != 0; }, 20000))
       << "no box for the deleted picture";
-  EXPECT_EQ(windows.find(again->pid(), "Velmira v.101"), 0UL);
+  EXPECT_EQ(find(again, "Velmira v.101"), 0UL);
   EXPECT_FALSE(std::filesystem::exists(velmira.userFolder() + "/MiImagen.jpg"));
   again.reset();
 
   std::filesystem::remove_all(velmira.userFolder());
   auto fromTerminal = velmira.start("velmira");
-  EXPECT_TRUE(test::pollUntil([&] { return windows.find(fromTerminal->pid(), "Velmira v.101") != 0; }, 20000))
+  EXPECT_TRUE(test::pollUntil([&] { return find(fromTerminal, "Velmira v.101") != 0; }, 20000))
       << "no window, or a box held it back";
 }
 

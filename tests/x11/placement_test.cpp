@@ -9,55 +9,34 @@
 #include <QApplication>
 #include <QScreen>
 #include <QTest>
-#include <optional>
 
 #include "tests/gui/window_rig.h"
 #include "tests/support/poll.h"
 
 // Xlib's macros come last.
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 namespace velmira {
 namespace {
 
-// Openbox on the test's display, for as long as the object lives.
-class WindowManager {
- public:
+// Openbox on the test's display, for as long as the object lives; ready
+// once it has taken the window manager's selection.
+struct WindowManager {
   WindowManager() {
-    pid_ = fork();
-    if (pid_ == 0) {
+    if ((pid = fork()) == 0) {
       execlp("openbox", "openbox", "--sm-disable", nullptr);
       _exit(127);
     }
-    // Ready once it frames a window: a probe window of the test's own gets
-    // its frame extents.
     Display* d = XOpenDisplay(nullptr);
-    const Atom extents = XInternAtom(d, "_NET_FRAME_EXTENTS", False);
-    const Window probe = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 20, 20, 0, 0, 0);
-    XMapWindow(d, probe);
-    XSync(d, False);
-    test::pollUntil(
-        [&] {
-          Atom type;
-          int format;
-          unsigned long items = 0, after;
-          unsigned char* data = nullptr;
-          XGetWindowProperty(d, probe, extents, 0, 4, False, XA_CARDINAL, &type, &format, &items, &after, &data);
-          if (data) XFree(data);
-          return items == 4;
-        },
-        5000);
-    XDestroyWindow(d, probe);
+    const Atom selection = XInternAtom(d, "WM_S0", False);
+    test::pollUntil([&] { return XGetSelectionOwner(d, selection) != 0; }, 5000);
     XCloseDisplay(d);
   }
   ~WindowManager() {
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
   }
-
- private:
-  pid_t pid_ = -1;
+  pid_t pid = -1;
 };
 
 struct PlaceCase {
@@ -81,17 +60,19 @@ TEST_P(WindowPlacement, ByTheRealOuterSize) {
   QWidget& window = c.notes ? static_cast<QWidget&>(r.notes()) : static_cast<QWidget&>(r.view());
   if (c.notes) r.form().Notas_Click();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-  // Where the Parts put it, by the outer size the window system reports.
   auto expected = [&] {
     const QSize outer = window.frameGeometry().size();
     return QPoint(c.notes ? screen.width() - outer.width() : (screen.width() - outer.width()) / 2,
                   (screen.height() - outer.height()) / 2);
   };
-  auto placed = [&] { return (window.frameGeometry().topLeft() - expected()).manhattanLength() <= 2; };
   // The window manager may still be busy with the window for a moment; the
   // assertions below say what is wrong when it never settles.
-  (void)QTest::qWaitFor([&] { return placed() && (!c.windowManager || window.frameGeometry().height() > window.height()); },
-                  2000);
+  (void)QTest::qWaitFor(
+      [&] {
+        return (window.frameGeometry().topLeft() - expected()).manhattanLength() <= 2 &&
+               (!c.windowManager || window.frameGeometry().height() > window.height());
+      },
+      2000);
   const QRect frame = window.frameGeometry();
   if (c.windowManager) {
     EXPECT_GT(frame.height(), window.height()) << "framed, with a title bar";
