@@ -88,10 +88,10 @@ TEST(MainWindow, ItsControlsShowTheirPlacesCaptionsTipsFontsAndFaces) {
       EXPECT_TRUE(test::near(shown, c.face, 24)) << c.name << " shows " << test::str(shown);
     }
     if (c.text) {
-      EXPECT_EQ(w->property("text").toString(), c.text) << c.name;
+      EXPECT_EQ(w->property("text").toString().toStdString(), c.text) << c.name;
     }
     if (c.tip) {
-      EXPECT_EQ(w->toolTip(), c.tip) << c.name;
+      EXPECT_EQ(w->toolTip().toStdString(), c.tip) << c.name;
     }
   }
   EXPECT_EQ(r.w("Label17")->palette().color(QPalette::WindowText), QColor(0, 0, 192));
