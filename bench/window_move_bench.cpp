@@ -26,6 +26,7 @@
 #include <cstring>
 #include <filesystem>
 #include <thread>
+#include <utility>
 
 #include "bench/figures.h"
 #include "platform/posix_processes.h"
@@ -158,12 +159,15 @@ struct WindowBench : test::RealWindowRig<TimedClock, TimedPump> {
 }  // namespace
 
 // A stack fused over and over beside the window, as after a USB camera's
-// run, until `stop`.
-struct FusionBeside {
+// run, until `stop`; it gives way to the rail's steps as the program's
+// fusion does once it is the window's.
+struct FusionBeside : platform::StackFusion {
+  std::optional<std::string> fuse(const std::string&) override { return std::nullopt; }
+  void giveWay(bool stepping) override { processes.hold(stepping); }
+  platform::PosixProcesses processes;
   FusionBeside() : bracket("velmira-bench-fusion-") {
     test::writeBracket(bracket.path(), {.width = 1600, .height = 1200, .frames = 12});
     thread = std::thread([this] {
-      platform::PosixProcesses processes;
       platform::SteadyClock clock;
       stacking::Job job;
       job.frames = stacking::scanFolder(bracket.path()).frames;
@@ -176,7 +180,8 @@ struct FusionBeside {
     // Under way: the tools have started.
     while (progress == 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  ~FusionBeside() {
+  ~FusionBeside() override {
+    processes.hold(false);
     stop = true;
     thread.join();
   }
@@ -223,6 +228,11 @@ int main(int argc, char** argv) {
     const Figures beside = b.window(1);
     print("fusing", 1, beside);
     details(beside);
+    platform::StackFusion* before = std::exchange(b.form.plataforma().fusion, &fusion);
+    const Figures givingWay = b.window(1);
+    b.form.plataforma().fusion = before;
+    print("yielding", 1, givingWay);
+    details(givingWay);
     std::printf("(the fusion had reached progress report %d of its run %d)\n", fusion.progress.load(),
                 fusion.fusions.load() + 1);
     return 0;
