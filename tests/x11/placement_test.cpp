@@ -14,13 +14,15 @@
 #include "tests/support/poll.h"
 
 // Xlib's macros come last.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 namespace velmira {
 namespace {
 
 // Openbox on the test's display, for as long as the object lives; ready
-// once it has taken the window manager's selection.
+// once it frames a window: a probe window of the test's own gets its frame
+// extents.
 struct WindowManager {
   WindowManager() {
     if ((pid = fork()) == 0) {
@@ -28,8 +30,22 @@ struct WindowManager {
       _exit(127);
     }
     Display* d = XOpenDisplay(nullptr);
-    const Atom selection = XInternAtom(d, "WM_S0", False);
-    test::pollUntil([&] { return XGetSelectionOwner(d, selection) != 0; }, 5000);
+    const Atom extents = XInternAtom(d, "_NET_FRAME_EXTENTS", False);
+    const Window probe = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 20, 20, 0, 0, 0);
+    XMapWindow(d, probe);
+    XSync(d, False);
+    test::pollUntil(
+        [&] {
+          Atom type;
+          int format;
+          unsigned long items = 0, after;
+          unsigned char* data = nullptr;
+          XGetWindowProperty(d, probe, extents, 0, 4, False, XA_CARDINAL, &type, &format, &items, &after, &data);
+          if (data) XFree(data);
+          return items == 4;
+        },
+        5000);
+    XDestroyWindow(d, probe);
     XCloseDisplay(d);
   }
   ~WindowManager() {
