@@ -44,8 +44,8 @@ rail-4w | aZb          | energise error step+ pos=1 fwd=1 err=1 on
 rail-sd | r@100 r@200 s@1100 s@1200  | shutter_open error shutter_close error pos=0 err=2 shots=1 holds=1000.00
 # Ten quiet seconds switch the motor off of the firmware's own accord; the
 # next step is counted from where the rotor was.
-rail-sd | a@100 @10000 @10200 b@11000  | step+ ~off step+ pos=2 fwd=2 on
-rail-4w | a@100 @10000 @10200 b@11000  | energise ~off step+ pos=1 fwd=1 on
+rail-sd | a@100 @10000 @10200 b@11000  | step+ ~ ~off step+ pos=2 fwd=2 on
+rail-4w | a@100 @10000 @10200 b@11000  | energise ~ ~off step+ pos=1 fwd=1 on
 # A reset switches everything off; the restarted firmware counts from "d".
 rail-sd | abr !@100 a@200  | step+ step+ shutter_open reset S off ~off step+ pos=3 fwd=3 shots=1 on
 )");

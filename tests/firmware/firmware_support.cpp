@@ -137,8 +137,8 @@ Trace playRail(const std::string& image, const std::vector<std::string>& sent) {
       seen.push_back("reset");
       for (const std::string& s : trace.finish()) seen.push_back(s.substr(0, s.find('@')));
     }
-    if (t.bytes == "!" || (t.bytes.empty() && avr.advanceTo(nextMs)))
-      seen.push_back(avr.tally().energised ? "~on" : "~off");
+    if (t.bytes.empty() && !avr.advanceTo(nextMs)) seen.push_back("~");
+    else if (t.bytes.empty() || t.bytes == "!") seen.push_back(avr.tally().energised ? "~on" : "~off");
     for (char b : t.bytes == "!" ? std::string() : t.bytes) {
       seen.push_back(sim::kindName(avr.feed(static_cast<unsigned char>(b), nextMs).kind));
       nextMs += t.gapMs > 0 ? t.gapMs : 2.0;

@@ -23,9 +23,10 @@
 // the pins back into what the rail did), SENT's bytes are fed 2 ms apart
 // from 10 ms and ! is the board's reset; SEEN is each byte's event (the
 // names of the rail's log), reset and what the pins did then, ~on / ~off
-// for the motor after a reset or where time alone changed the pins, then
-// the tally: pos=P and, where not zero, fwd= back= lost= err= shots=
-// holds= (ms), on while the motor is on and open while the shutter is.
+// for the motor after a reset or where time alone changed the pins (~ where
+// it changed nothing), then the tally: pos=P and, where not zero, fwd=
+// back= lost= err= shots= holds= (ms), on while the motor is on and open
+// while the shutter is.
 #pragma once
 
 namespace velmira::firmware::test {
