@@ -26,6 +26,7 @@ class FakeFusion : public platform::StackFusion {
   };
 
   std::optional<std::string> fuse(const std::string& folder) override;
+  void giveWay(bool stepping) override;
 
   bool missing = false;  // the tools are not installed
   std::vector<Asked> asked;
