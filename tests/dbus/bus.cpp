@@ -31,7 +31,8 @@ QString show(const QVariant& v) {
                                                            : QVariant(qdbus_cast<QStringList>(a)));
   }
   if (v.userType() == qMetaTypeId<QDBusVariant>()) return show(v.value<QDBusVariant>().variant());
-  if (v.userType() == QMetaType::QStringList) return QLatin1Char('[') + v.toStringList().join(", ") + ']';
+  if (v.userType() == QMetaType::QStringList)
+    return v.toStringList().isEmpty() ? QString() : QLatin1Char('[') + v.toStringList().join(", ") + ']';
   if (v.userType() != QMetaType::QVariantMap) return v.toString();
   QStringList items;
   for (const auto& [key, value] : v.toMap().asKeyValueRange())
@@ -158,8 +159,7 @@ RealPortal::RealPortal(bool remoteDesktop, uint devices)
 }
 
 RealPortal::~RealPortal() {
-  frontend_.terminate();
-  frontend_.waitForFinished(5000);
+  stop();
   bus_.unregisterService(kBackend);
   bus_.unregisterObject(kPortal);
   thread_.quit();
@@ -172,16 +172,19 @@ void RealPortal::start() {
   env.insert("XDG_DESKTOP_PORTAL_DIR", dir_.path());
   env.insert("XDG_CURRENT_DESKTOP", "velmira");
   frontend_.setProcessEnvironment(env);
-  frontend_.setStandardErrorFile(QProcess::nullDevice());
   frontend_.start("/usr/libexec/xdg-desktop-portal", {"--replace"});
   if (!QTest::qWaitFor([this] { return bus_.interface()->isServiceRegistered(kFrontend).value(); }, 10000))
     throw std::runtime_error("xdg-desktop-portal did not start");
 }
 
-void RealPortal::restart() {
+void RealPortal::stop() {
   frontend_.terminate();
   frontend_.waitForFinished(5000);
   QTest::qWaitFor([this] { return !bus_.interface()->isServiceRegistered(kFrontend).value(); }, 5000);
+}
+
+void RealPortal::restart() {
+  stop();
   start();
 }
 
@@ -197,7 +200,7 @@ int main(int argc, char** argv) {
   QTemporaryFile config;
   config.open();
   config.write("<busconfig><listen>unix:tmpdir=/tmp</listen><auth>EXTERNAL</auth><policy context=\"default\">"
-               "<allow send_destination=\"*\"/><allow own=\"*\"/></policy></busconfig>");
+               "<allow send_destination=\"*\"/><allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>");
   config.flush();
   FILE* daemon = popen(("exec dbus-daemon --nofork --print-address=1 --print-pid=1 --config-file=" +
                         config.fileName().toStdString()).c_str(), "r");

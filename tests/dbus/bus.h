@@ -65,6 +65,7 @@ class RealPortal {
 
  private:
   void start();
+  void stop();
   QTemporaryDir dir_;
   QDBusConnection bus_;
   QProcess frontend_;

@@ -122,8 +122,10 @@ TEST(StackFusion, InTheBackgroundWithTheDocksBarANotificationThatOpensThePicture
             Strings{"Notify(Velmira, 0, velmira, Foto apilada lista, " + dir / "apilada.jpg (2 fotos en 0 s)., "
                     "[default, Abrir], {desktop-entry: velmira}, -1)"});
   EXPECT_NE(record(dir).find("\"apilado\": {\"resultado\": \"hecho\""), std::string::npos);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return fakes.dock.log().size() >= 4; }));
-  EXPECT_EQ(fakes.dock.log(), (Strings{}));
+  // The start, aligning, fusing, the end.
+  const std::string bar = "Update(application://velmira.desktop, {progress: 0, progress-visible: ";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return fakes.dock.log().size() >= 4 && fakes.dock.log().back() == bar + "false})"; }));
+  EXPECT_EQ(fakes.dock.log().front(), bar + "true})");
   // The user clicks the notification.
   QDBusConnection::sessionBus().send(
       QDBusMessage::createSignal("/org/freedesktop/Notifications", "org.freedesktop.Notifications", "ActionInvoked")

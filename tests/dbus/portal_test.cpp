@@ -91,44 +91,31 @@ TEST(PortalKeys, APortalWithoutAKeyboardLeavesTheKeyToXWayland) {
   }
 }
 
-TEST(PortalKeys, AFailedPermissionIsAskedForAgainByTheNextRun) {
+TEST(PortalKeys, APermissionLostOrRefusedIsAskedForAgainByTheNextRun) {
+  QTemporaryDir state;
+  RealPortal portal;
+  Keys keys(state);
   const Strings oneShot{kAsk[0], kAsk[1], kAsk[2], kPress, kRelease};
-  struct Case {
-    const char* what;
-    std::function<std::optional<std::string>(RealPortal&, Keys&)> fail;
-    Strings before;  // what the backend saw of the failed run
+  const auto lost = [&] {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return keys.unavailableReason().has_value(); }));
+    return keys.unavailableReason();
   };
-  const auto afterARun = [](std::function<void(RealPortal&)> loss) {
-    return [loss](RealPortal& p, Keys& k) {
-      EXPECT_EQ(k.run(1), std::nullopt);
-      loss(p);
-      EXPECT_TRUE(QTest::qWaitFor([&k] { return k.unavailableReason().has_value(); }));
-      return k.unavailableReason();
-    };
+  const std::tuple<const char*, std::function<std::optional<std::string>()>, Strings> steps[] = {
+      // what happens: what the key path says, what the backend saw
+      {nullptr, [&] { return keys.run(1); }, oneShot},
+      {"la sesión del portal de escritorio ha terminado", [&] { return portal.closeSession(), lost(); }, {}},
+      {nullptr, [&] { return keys.run(1); }, oneShot},
+      {"el portal de escritorio ha dejado de funcionar", [&] { return portal.restart(), lost(); }, {}},
+      {"no se ha dado permiso para enviar la tecla", [&] { return portal.refuse = true, keys.run(1); }, kAsk},
+      {nullptr, [&] { return portal.refuse = false, keys.run(1); }, oneShot},
   };
-  const Case cases[] = {
-      {"no se ha dado permiso para enviar la tecla",
-       [](RealPortal& p, Keys& k) {
-         p.refuse = true;
-         auto why = k.run(1);
-         p.refuse = false;
-         return why;
-       },
-       kAsk},
-      {"la sesión del portal de escritorio ha terminado", afterARun([](RealPortal& p) { p.closeSession(); }), oneShot},
-      {"el portal de escritorio ha dejado de funcionar", afterARun([](RealPortal& p) { p.restart(); }), oneShot},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    QTemporaryDir state;
-    RealPortal portal;
-    Keys keys(state);
-    EXPECT_EQ(c.fail(portal, keys), c.what);
-    EXPECT_EQ(once(portal, c.before.size()), c.before);
-    EXPECT_EQ(keys.run(1), std::nullopt);
-    Strings all = c.before;
-    all.insert(all.end(), oneShot.begin(), oneShot.end());
-    EXPECT_EQ(once(portal, all.size()), all);
+  size_t seen = 0;
+  for (const auto& [said, act, saw] : steps) {
+    SCOPED_TRACE(said ? said : "a run");
+    EXPECT_EQ(act(), said ? std::optional<std::string>(said) : std::nullopt);
+    const Strings all = once(portal, seen + saw.size());
+    EXPECT_EQ(Strings(all.begin() + static_cast<long>(seen), all.end()), saw);
+    seen = all.size();
   }
 }
 
