@@ -26,6 +26,7 @@
 #include <cstring>
 #include <filesystem>
 #include <thread>
+#include <utility>
 
 #include "bench/figures.h"
 #include "platform/posix_processes.h"
@@ -56,7 +57,7 @@ std::string makePicture(const QString& dir) {
 struct Figures {
   double stepsPerS, median, p99, max, hostPerStep;
   long long lost;
-  double waitOverMedian = 0, waitOverP99 = 0, passMedian = 0, passP99 = 0;
+  double waitOverMedian = 0, waitOverP99 = 0, passMedian = 0, passP99 = 0, sentMedian = 0, sentP99 = 0;
 };
 
 void print(const char* what, int speedMs, const Figures& f) {
@@ -72,10 +73,11 @@ QTemporaryDir pictureDir;
 struct TimedClock : qt::QtClock {
   void sleepMs(int32_t ms) override {
     const double from = platform::monotonicMs();
+    starts.push_back(from);
     qt::QtClock::sleepMs(ms);
     over.push_back(platform::monotonicMs() - from - ms);
   }
-  std::vector<double> over;
+  std::vector<double> over, starts;
 };
 struct TimedPump : qt::QtEventPump {
   void doEvents() override {
@@ -111,6 +113,7 @@ struct WindowBench : test::RealWindowRig<TimedClock, TimedPump> {
     const size_t before = rail.bytes().size();
     const double from = platform::monotonicMs();
     clock.over.clear();
+    clock.starts.clear();
     events.took.clear();
     form.Mover.click();
     const double took = platform::monotonicMs() - from;
@@ -120,6 +123,11 @@ struct WindowBench : test::RealWindowRig<TimedClock, TimedPump> {
     f.waitOverP99 = bench::percentile(clock.over, 0.99);
     f.passMedian = bench::percentile(events.took, 0.5);
     f.passP99 = bench::percentile(events.took, 0.99);
+    // Each step's wait starts just after its letter was written.
+    std::vector<double> sent;
+    for (size_t i = 1; i < clock.starts.size(); ++i) sent.push_back(clock.starts[i] - clock.starts[i - 1]);
+    f.sentMedian = bench::percentile(sent, 0.5);
+    f.sentP99 = bench::percentile(sent, 0.99);
     f.hostPerStep -= speedMs;
     return f;
   }
@@ -151,12 +159,15 @@ struct WindowBench : test::RealWindowRig<TimedClock, TimedPump> {
 }  // namespace
 
 // A stack fused over and over beside the window, as after a USB camera's
-// run, until `stop`.
-struct FusionBeside {
+// run, until `stop`; it gives way to the rail's steps as the program's
+// fusion does once it is the window's.
+struct FusionBeside : platform::StackFusion {
+  std::optional<std::string> fuse(const std::string&) override { return std::nullopt; }
+  void giveWay(bool stepping) override { processes.hold(stepping); }
+  platform::PosixProcesses processes;
   FusionBeside() : bracket("velmira-bench-fusion-") {
     test::writeBracket(bracket.path(), {.width = 1600, .height = 1200, .frames = 12});
     thread = std::thread([this] {
-      platform::PosixProcesses processes;
       platform::SteadyClock clock;
       stacking::Job job;
       job.frames = stacking::scanFolder(bracket.path()).frames;
@@ -169,7 +180,8 @@ struct FusionBeside {
     // Under way: the tools have started.
     while (progress == 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  ~FusionBeside() {
+  ~FusionBeside() override {
+    processes.hold(false);
     stop = true;
     thread.join();
   }
@@ -203,11 +215,24 @@ int main(int argc, char** argv) {
   if (besideFusion) {
     // Speed 1 alone, then while a stack is fused beside it at the lowest
     // priority: the step timing must not change.
+    auto details = [](const Figures& f) {
+      std::printf("%-8s %6d   wait overshoot median %.3f p99 %.3f ms, event pass median %.3f p99 %.3f ms\n", "", 1,
+                  f.waitOverMedian, f.waitOverP99, f.passMedian, f.passP99);
+      std::printf("%-8s %6d   period as written by the program: median %.3f p99 %.3f ms\n", "", 1, f.sentMedian,
+                  f.sentP99);
+    };
     const Figures alone = b.window(1);
     print("alone", 1, alone);
+    details(alone);
     FusionBeside fusion;
     const Figures beside = b.window(1);
     print("fusing", 1, beside);
+    details(beside);
+    platform::StackFusion* before = std::exchange(b.form.plataforma().fusion, &fusion);
+    const Figures givingWay = b.window(1);
+    b.form.plataforma().fusion = before;
+    print("yielding", 1, givingWay);
+    details(givingWay);
     std::printf("(the fusion had reached progress report %d of its run %d)\n", fusion.progress.load(),
                 fusion.fusions.load() + 1);
     return 0;

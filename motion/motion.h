@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/form_principal.h"
+#include "platform/stack_fusion.h"
 
 namespace velmira::motion {
 
@@ -45,6 +46,23 @@ class Marcha {
  private:
   Form_Principal& f_;
   platform::DesktopSession* desktop_ = nullptr;
+};
+
+// While the rail steps, for as long as it lives: the stack being fused
+// beside gives way, so that every step keeps its time.
+class Pasos_En_Curso {
+ public:
+  explicit Pasos_En_Curso(Form_Principal& f) : fusion_(f.plataforma().fusion) {
+    if (fusion_) fusion_->giveWay(true);
+  }
+  ~Pasos_En_Curso() {
+    if (fusion_) fusion_->giveWay(false);
+  }
+  Pasos_En_Curso(const Pasos_En_Curso&) = delete;
+  Pasos_En_Curso& operator=(const Pasos_En_Curso&) = delete;
+
+ private:
+  platform::StackFusion* fusion_;
 };
 
 // True (and the reason shown) when a move or run is already executing: a

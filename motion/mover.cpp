@@ -27,6 +27,7 @@ void Form_Principal::Mover_Click() {
       Text_Mensajes.setText(atras ? "Moviendo hacia atras" : "Moviendo hacia adelante");
       LED.setFillColor(kGreen);
       // A fractional count runs its whole part; below 1 no step runs.
+      motion::Pasos_En_Curso enCurso(*this);
       for (double i = 1; i <= pasos; i += 1) {
         if (Parada == 1) break;
         Dar_Paso(atras, posicion, retardo);

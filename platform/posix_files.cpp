@@ -116,6 +116,14 @@ std::optional<std::string> writeWhole(const std::string& path, const char* bytes
     ::unlink(tmp.c_str());
     return writeFailureCause(err, dir);
   }
+  // The new name is on disk only once its folder is: a power cut right after
+  // a save must not bring the old file (or no photo) back.  Some file
+  // systems cannot sync a folder; the file itself is safe then all the same.
+  int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    fsync(dirFd);
+    ::close(dirFd);
+  }
   return std::nullopt;
 }
 

@@ -126,6 +126,8 @@ ProcessResult PosixProcesses::run(const ProcessRequest& request, const std::func
     _exit(127);
   }
   setpgid(pid, pid);  // either side may come first
+  group_ = pid;
+  if (held_) kill(-pid, SIGSTOP);
   close(fds[1]);
   close(errPipe[1]);
   int execErr = 0;
@@ -165,10 +167,18 @@ ProcessResult PosixProcesses::run(const ProcessRequest& request, const std::func
   struct rusage usage {};
   while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
   }
+  group_ = 0;
   result.peakKb = usage.ru_maxrss;
   if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
   return result;
+}
+
+void PosixProcesses::hold(bool held) {
+  held_ = held;
+  // A program stopped by the hold is still killed by a cancel (SIGKILL
+  // needs no SIGCONT).
+  if (const pid_t group = group_; group > 0) kill(-group, held ? SIGSTOP : SIGCONT);
 }
 
 void cancelOnSignals(std::atomic<bool>* flag) {

@@ -3,6 +3,8 @@
 // time from the rail's steps.
 #pragma once
 
+#include <sys/types.h>
+
 #include <atomic>
 
 #include "platform/processes.h"
@@ -14,6 +16,11 @@ class PosixProcesses : public Processes {
   std::optional<std::string> find(const std::string& program) override;
   ProcessResult run(const ProcessRequest& request, const std::function<void(const std::string&)>& onLine,
                     const std::atomic<bool>& cancel) override;
+  void hold(bool held) override;
+
+ private:
+  std::atomic<bool> held_{false};
+  std::atomic<pid_t> group_{0};  // the running program's process group
 };
 
 // SIGINT, SIGTERM and SIGHUP set `flag` instead of ending the program (for

@@ -37,6 +37,10 @@ class Processes {
   // program and everything it started are killed at once.
   virtual ProcessResult run(const ProcessRequest& request, const std::function<void(const std::string&)>& onLine,
                             const std::atomic<bool>& cancel) = 0;
+  // Stops the running program and everything it started (`held`) or lets
+  // them go on; a program started while held starts stopped.  Callable
+  // from any thread.
+  virtual void hold(bool held) = 0;
 };
 
 }  // namespace velmira::platform

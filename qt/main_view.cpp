@@ -11,6 +11,7 @@
 #include "qt/look.h"
 #include "qt/notes_view.h"
 #include "qt/qt_platform.h"
+#include "qt/qt_platform.h"
 #include "qt/window_frame.h"
 
 namespace velmira::qt {
@@ -41,6 +42,8 @@ MainView::MainView(Form_Principal& form) : ModelWindow(form.plataforma().clock),
   };
   form_.onRunEnded = [this] { refreshPending(); };
   refreshTimer_.setSingleShot(true);
+  if (auto* clock = dynamic_cast<QtClock*>(&form.plataforma().clock))
+    clock->setPainter([this](int64_t leftNs) { paintDue(leftNs); });
   connect(&refreshTimer_, &QTimer::timeout, this, [this] { refreshPending(); });
   form_.onFocusRequested = [this](Control& c) {
     if (QWidget* w = widgetFor(c)) w->setFocus(Qt::OtherFocusReason);
@@ -63,6 +66,7 @@ MainView::~MainView() {
   form_.onWindowChanged = nullptr;
   form_.onRunEnded = nullptr;
   form_.onProgramEnded = nullptr;
+  if (auto* clock = dynamic_cast<QtClock*>(&form_.plataforma().clock)) clock->setPainter(nullptr);
 }
 
 void MainView::build() {
@@ -122,11 +126,17 @@ void MainView::refreshSoon(Synced* s) {
   }
   if (std::find(pending_.begin(), pending_.end(), s) == pending_.end()) pending_.push_back(s);
   if (refreshTimer_.isActive()) return;
-  // At least a millisecond later: the timer fires at the next slice of a
-  // wait or event pass, and the repaint it asks for then happens at the
-  // start of the following wait, where it takes nothing from the step rate.
+  // The next wait that reaches the frame's time paints it at its start,
+  // where it takes nothing from the step rate (paintDue); the timer, a
+  // little later, is for a handler that does not wait.
   const qint64 since = lastRefresh_.isValid() ? lastRefresh_.elapsed() : kFrameMs;
-  refreshTimer_.start(static_cast<int>(std::max<qint64>(1, kFrameMs - since)));
+  refreshTimer_.start(static_cast<int>(std::max<qint64>(1, kFrameMs - since) + kFrameMs / 4));
+}
+
+void MainView::paintDue(int64_t leftNs) {
+  const int64_t sinceNs = lastRefresh_.isValid() ? lastRefresh_.nsecsElapsed() : kFrameMs * 1'000'000;
+  if (!pending_.empty() && sinceNs + leftNs >= kFrameMs * 1'000'000) refreshPending();
+  QCoreApplication::sendPostedEvents(this, QEvent::UpdateRequest);
 }
 
 void MainView::refreshPending() {

@@ -45,6 +45,9 @@ class MainView : public ModelWindow {
   // per screen refresh.
   void refreshSoon(Synced* synced);
   void refreshPending();
+  // At the start of a wait: the changes that fall due within `leftNs` show,
+  // and what is to be painted is painted now.
+  void paintDue(int64_t leftNs);
 
   Form_Principal& form_;
   std::map<const Control*, QWidget*> widgets_;

@@ -77,12 +77,14 @@ void QtClock::sleepMs(int32_t ms) {
     filtering_ = true;
   }
   ++depth_;
-  // Events are processed at the start of the wait and then every slice,
-  // but only while enough of the wait remains for a pass, repaint included:
-  // one that started just before the deadline would lengthen the wait (a
-  // 1 ms step's wait has no pass at all; the move's own pass after each
-  // step keeps the window current).  A slice that would end too close to
-  // the deadline runs on to it.
+  // The window's repaint (about 0.4 ms) is done first: a wait absorbs it,
+  // whereas the event pass after a step would lengthen the step.  Then
+  // events are processed at the start of the wait and every slice, but only
+  // while enough of the wait remains for a pass: one that started just
+  // before the deadline would lengthen the wait (a step's wait of 1 or 2 ms
+  // has no pass at all).  A slice that would end too close to the deadline
+  // runs on to it.
+  if (painter_ && deadline - monotonicNs() >= kPaintNs) painter_(deadline - monotonicNs());
   for (;;) {
     int64_t now = monotonicNs();
     if (deadline - now >= kLastPassNs) {

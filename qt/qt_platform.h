@@ -26,6 +26,10 @@ class QtClock : public platform::Clock, private QObject {
   void sleepMs(int32_t ms) override;
   // Whether a wait is running (the close box is held back meanwhile).
   bool waiting() const override { return depth_ > 0; }
+  // Called at the start of each wait of at least kPaintNs with what is left
+  // of it: the window paints there what falls due before the wait ends.
+  void setPainter(std::function<void(int64_t leftNs)> painter) { painter_ = std::move(painter); }
+  static constexpr int64_t kPaintNs = 800'000;
 
  private:
   bool eventFilter(QObject* receiver, QEvent* event) override;
@@ -37,6 +41,7 @@ class QtClock : public platform::Clock, private QObject {
   std::vector<Held> held_;
   int depth_ = 0;
   bool filtering_ = false;
+  std::function<void(int64_t)> painter_;
 };
 
 // A close box clicked during a wait is posted again as this event, which the

@@ -31,6 +31,7 @@ class QtStackFusion : public QObject, public platform::StackFusion {
                 QDBusConnection session = QDBusConnection::sessionBus());
   ~QtStackFusion() override;
   std::optional<std::string> fuse(const std::string& folder) override;
+  void giveWay(bool stepping) override { processes_.hold(stepping); }
 
   // Opens a picture in the desktop's viewer (tests watch it).
   std::function<void(const QString& path)> open;

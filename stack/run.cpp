@@ -86,12 +86,15 @@ void Fotograma(Form_Principal& f, Serie& s) {
     f.DoEvents();
   }
   f.LED.setFillColor(kGreen);
-  for (double i = 1; i <= s.pasosFoto; i += 1) {
-    if (f.Parada == 1) break;
-    // The step time is converted before its letter goes out, so a caption
-    // that is no number ends the run without a letter it cannot follow
-    // with the wait.
-    f.Dar_Paso(s.atras, s.posicion, motion::Leer_Retardo(s.tiempoPaso, false));
+  {
+    motion::Pasos_En_Curso enCurso(f);
+    for (double i = 1; i <= s.pasosFoto; i += 1) {
+      if (f.Parada == 1) break;
+      // The step time is converted before its letter goes out, so a caption
+      // that is no number ends the run without a letter it cannot follow
+      // with the wait.
+      f.Dar_Paso(s.atras, s.posicion, motion::Leer_Retardo(s.tiempoPaso, false));
+    }
   }
   motion::Enviar_Orden(f, "p");
   f.LED.setFillColor(kRed);

@@ -688,6 +688,8 @@ const std::vector<Word>& words() {
        }},
       {"sleeplock", "sleeplock on[@MS] off[@MS]...: the machine kept from sleeping, and let sleep again", true,
        [](Case& c, const Args& a) { compare(a.words, c.since("sleeplock "), " "); }},
+      {"giveway", "giveway on[@MS] off[@MS]...: the fusion held while the rail steps, and let go on", true,
+       [](Case& c, const Args& a) { compare(a.words, c.since("giveway "), " "); }},
       {"fused", "fused ITEM[@MS] | ... (- none): the stacks given to be fused since the last check, each \"stack N "
                 "photos\" (its folder under Velmira, its record ended) or what it was",
        true,

@@ -21,4 +21,6 @@ std::optional<std::string> FakeFusion::fuse(const std::string& folder) {
          "hugin-tools enfuse».";
 }
 
+void FakeFusion::giveWay(bool stepping) { t_.add(clock_.nowMs(), stepping ? "giveway on" : "giveway off"); }
+
 }  // namespace velmira::test

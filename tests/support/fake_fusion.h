@@ -19,6 +19,7 @@ class FakeFusion : public platform::StackFusion {
  public:
   FakeFusion(Transcript& t, VirtualClock& c) : t_(t), clock_(c) {}
   std::optional<std::string> fuse(const std::string& folder) override;
+  void giveWay(bool stepping) override;
 
   struct Asked {
     std::string folder;

@@ -25,12 +25,14 @@ class FakeProcesses : public platform::Processes {
   platform::ProcessResult run(const platform::ProcessRequest& request,
                               const std::function<void(const std::string&)>& onLine,
                               const std::atomic<bool>& cancel) override;
+  void hold(bool held) override { holds.push_back(held); }
 
   std::set<std::string> installed{"align_image_stack", "enfuse"};
   // By tool name; the n-th run of a tool takes answers[tool][n] (the last
   // one when there are fewer).  Version queries are answered apart.
   std::map<std::string, std::vector<Answer>> answers;
   std::vector<platform::ProcessRequest> runs;  // every run but the version queries
+  std::vector<bool> holds;
 };
 
 }  // namespace velmira::test

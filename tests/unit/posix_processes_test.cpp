@@ -48,5 +48,31 @@ TEST(PosixProcesses, LowestPriorityOutputByLinesAndACancelKillsTheWholeGroup) {
   EXPECT_FALSE(processes.run({"/nonexistent/tool", {}, {}}, collect, cancel).started);
 }
 
+// While the rail steps the fusion's tools are stopped, then go on.
+TEST(PosixProcesses, AHeldProgramIsStoppedUntilReleased) {
+  PosixProcesses processes;
+  std::atomic<bool> cancel{false};
+  auto state = [](const std::string& pid) {
+    std::ifstream in("/proc/" + pid + "/stat");
+    std::string p, name, s;
+    in >> p >> name >> s;
+    return s;
+  };
+  std::thread rail;
+  ProcessResult r = processes.run({*processes.find("sh"), {"-c", "echo $$; exec sleep 60"}, {}},
+                                  [&](const std::string& pid) {
+                                    rail = std::thread([&, pid] {
+                                      processes.hold(true);
+                                      EXPECT_TRUE(test::pollUntil([&] { return state(pid) == "T"; }, 5000));
+                                      processes.hold(false);
+                                      EXPECT_TRUE(test::pollUntil([&] { return state(pid) == "S"; }, 5000));
+                                      cancel = true;
+                                    });
+                                  },
+                                  cancel);
+  rail.join();
+  EXPECT_TRUE(r.cancelled);
+}
+
 }  // namespace
 }  // namespace velmira::platform
