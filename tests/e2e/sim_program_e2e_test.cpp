@@ -87,10 +87,14 @@ TEST(SimProgram, VanishingEndsTheProgramByItselfAndRemovesThePort) {
   EXPECT_EQ(s.tally.bytes, 3);
 }
 
-TEST(SimProgram, TheSummaryForPeopleAndTheLiveStatusLine) {
-  PortsDir ports;
+TEST(SimProgram, TheSummaryForPeopleTheLiveStatusLineAndAPortsDirectoryForThisUserOnly) {
+  PortsDir ports;  // the directory itself is missing
   ChildProcess p(VELMIRA_SIM_EXE, {"--dir", ports.path(), "--name", "rail", "--status", "--vanish-after-ms", "300"});
   EXPECT_EQ(p.wait(5000), 0);
+  struct stat st {};
+  ASSERT_EQ(stat(ports.path().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_EQ(st.st_uid, getuid());
   EXPECT_NE(p.output().find("Resumen del carril simulado\n  bytes recibidos: 0\n"), std::string::npos) << p.output();
   EXPECT_NE(p.output().find("desconexión simulada: sí"), std::string::npos);
   EXPECT_NE(p.errorOutput().find("\rposición 0  motor OFF  disparos 0  perdidos 0  errores 0  puerto cerrado"),
@@ -110,16 +114,6 @@ TEST(SimProgram, LinksLeftByAKilledSimulatorAreRemovedAtTheNextStart) {
   EXPECT_EQ(p.wait(5000), 0);
   EXPECT_FALSE(exists(stale));
   EXPECT_TRUE(exists(alive)) << "the link of a running simulator stays";
-}
-
-TEST(SimProgram, CreatesAMissingPortsDirectoryForThisUserOnly) {
-  PortsDir ports;
-  ChildProcess p(VELMIRA_SIM_EXE, {"--dir", ports.path(), "--vanish-after-ms", "100"});
-  EXPECT_EQ(p.wait(5000), 0);
-  struct stat st {};
-  ASSERT_EQ(stat(ports.path().c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0700u);
-  EXPECT_EQ(st.st_uid, getuid());
 }
 
 }  // namespace

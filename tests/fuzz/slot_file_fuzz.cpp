@@ -10,15 +10,10 @@
 #include "base/numbers.h"
 #include "config/slot_file.h"
 
-namespace {
-
-void check(bool ok) {
-  if (!ok) std::abort();
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  auto check = [](bool ok) {
+    if (!ok) std::abort();
+  };
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
 
   if (std::optional<velmira::config::SlotValues> slot = velmira::config::readSlot(bytes)) {

@@ -38,6 +38,7 @@ class Case {
   // list, with the simulated rail on a pseudo-terminal behind them.
   Case(const std::vector<std::string>& lines, bool onRail);
   std::unique_ptr<test::PortsDir> ports;
+  std::unique_ptr<platform::KeySynth> keys;  // the rig's, and the desktop's answers
   test::Rig rig;
   std::unique_ptr<sim::Rail> rail;
   Form_Principal& form() { return rig.form(); }
@@ -56,8 +57,10 @@ class Case {
   const int64_t t0;
   size_t boxesSeen = 0;
   size_t railMark = 0;  // the rail's bytes checked so far
+  int heldPort = -1;    // another program's hold on the rail's port
 
  private:
+  std::string shown(const std::string& name);
   std::map<std::string, size_t> marks_;
   std::unique_ptr<platform::DesktopSession> desktop_;
 };
@@ -70,10 +73,6 @@ struct Word {
 };
 const std::vector<Word>& words();
 
-// Splits "a@15" into "a" and 15 (no "@": -1).
-std::pair<std::string, int64_t> timed(const std::string& token);
-// Compares a list of expected "item[@time]" with what came; throws Mismatch.
-void expectSequence(const std::vector<std::string>& expected, const std::vector<std::pair<int64_t, std::string>>& got);
 int64_t number(const std::string& text);
 
 }  // namespace velmira::scenario

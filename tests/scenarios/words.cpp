@@ -1,12 +1,21 @@
 // What a scenario line may say: the actions of the user and of the world
 // around the window, and the expectations.  One row per word; add a row
 // for a new kind of action or expectation (a camera, a file, a tool).
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <sstream>
+#include <utility>
 
 #include "base/cp1252.h"
+#include "config/slot_file.h"
 #include "notes/f_notas.h"
+#include "sim/decoder.h"
 #include "tests/scenarios/scenario.h"
 
 namespace velmira::scenario {
@@ -27,13 +36,14 @@ int64_t number(const std::string& text) {
   return n;
 }
 
+namespace {
+
+// Splits "a@15" into "a" and 15 (no "@": -1).
 std::pair<std::string, int64_t> timed(const std::string& token) {
   size_t at = token.rfind('@');
   if (at == std::string::npos || at == 0) return {token, -1};
   return {token.substr(0, at), number(token.substr(at + 1))};
 }
-
-namespace {
 
 using Got = std::vector<std::pair<int64_t, std::string>>;
 constexpr const char* kRail = "velmira-sim-scenario";
@@ -77,25 +87,26 @@ std::string keyName(int code) {
   return std::to_string(code);
 }
 
+// A UTF-8 text's characters, "{Name}" one character too.
+std::vector<std::string> characters(const std::string& text, bool names) {
+  std::vector<std::string> out;
+  for (size_t i = 0, len = 1; i < text.size(); i += len, len = 1) {
+    if (names && text[i] == '{') len = text.find('}', i) + 1 - i;
+    while (i + len < text.size() && (static_cast<unsigned char>(text[i + len]) & 0xC0) == 0x80) ++len;
+    out.push_back(text.substr(i, len));
+  }
+  return out;
+}
+
 // "12{Enter}" into key codes: a character is its Windows-1252 code.
 std::vector<int> keyCodes(const std::string& text) {
   std::vector<int> out;
-  for (size_t i = 0; i < text.size();) {
-    if (text[i] == '{') {
-      size_t e = text.find('}', i);
-      std::string name = text.substr(i + 1, e - i - 1);
-      int code = -1;
-      for (const auto& [n, c] : kKeys)
-        if (name == n) code = c;
-      out.push_back(code >= 0 ? code : static_cast<int>(std::stol(name, nullptr, 0)));
-      i = e + 1;
-      continue;
-    }
-    size_t len = 1;
-    while (i + len < text.size() && (static_cast<unsigned char>(text[i + len]) & 0xC0) == 0x80) ++len;
-    std::string one = utf8ToCp1252(text.substr(i, len));
-    out.push_back(static_cast<unsigned char>(one[0]));
-    i += len;
+  for (const std::string& ch : characters(text, true)) {
+    int code = -1;
+    for (const auto& [n, c] : kKeys)
+      if ("{" + std::string(n) + "}" == ch) code = c;
+    if (code < 0 && ch[0] == '{') code = static_cast<int>(std::stol(ch.substr(1), nullptr, 0));
+    out.push_back(code >= 0 ? code : static_cast<unsigned char>(utf8ToCp1252(ch)[0]));
   }
   return out;
 }
@@ -104,13 +115,7 @@ std::vector<int> keyCodes(const std::string& text) {
 // character replaces the selection (within the maximum length), Backspace
 // deletes; the rest edit nothing.
 void edit(TextBox& t, int code) {
-  std::vector<std::string> chars;
-  for (size_t i = 0; i < t.text().size();) {
-    size_t len = 1;
-    while (i + len < t.text().size() && (static_cast<unsigned char>(t.text()[i + len]) & 0xC0) == 0x80) ++len;
-    chars.push_back(t.text().substr(i, len));
-    i += len;
-  }
+  std::vector<std::string> chars = characters(t.text(), false);
   size_t start = std::min<size_t>(t.selStart(), chars.size());
   size_t length = std::min<size_t>(t.selLength(), chars.size() - start);
   if (code == 8 && length == 0 && start > 0) --start, length = 1;
@@ -152,6 +157,35 @@ class Desktop : public platform::DesktopSession {
   void say(const std::string& s) { r_.transcript.add(r_.clock.nowMs(), "desktop " + s); }
   test::Rig& r_;
 };
+
+// The rig's keys, and what the desktop answers once the keys were sent: a
+// key it did not take, a notice that stops nothing (each said once).
+class Keys : public platform::KeySynth {
+ public:
+  std::optional<std::string> unavailableReason() override { return rig->keys.unavailableReason(); }
+  void prepare() override { rig->keys.prepare(); }
+  std::optional<std::string> caveat() override { return rig->keys.caveat(); }
+  void keyEvent(uint8_t vk, uint8_t scan, uint32_t flags, uintptr_t extra) override {
+    rig->keys.keyEvent(vk, scan, flags, extra);
+  }
+  std::optional<std::string> failure() override { return std::exchange(refused, std::nullopt); }
+  std::optional<std::string> notice() override { return std::exchange(note, std::nullopt); }
+  test::Rig* rig = nullptr;
+  std::optional<std::string> refused, note;
+};
+
+// The simulated rail plugged in (again) under the one name the cases know.
+void plugRail(Case& c, int64_t vanishAfterBytes) {
+  c.rail.reset();
+  c.rail = std::make_unique<sim::Rail>();
+  sim::Options o;
+  o.portsDir = c.ports->path();
+  o.name = kRail;
+  o.restPhase = 'd';  // where the window takes the motor to be
+  o.vanishAfterBytes = vanishAfterBytes;
+  c.rail->start(o);
+  c.railMark = 0;
+}
 
 // NAME=VALUE words.
 std::vector<std::pair<std::string, std::string>> pairs(const Args& a) {
@@ -252,6 +286,50 @@ std::string boxText(const platform::MessageBoxRequest& r, bool full, const std::
          (r.detail.empty() ? "" : " | detail " + shortened(r.detail));
 }
 
+void visible(Case& c, const Args& a, bool shown) {
+  for (const std::string& n : a.words)
+    if (c.control(n).visible() != shown)
+      throw Mismatch{n + (shown ? " visible" : " hidden"), n + (shown ? " hidden" : " visible")};
+}
+
+// ---- Tables about one function --------------------------------------------
+
+// A row of IN=OUT pairs: each IN given to `f`, its result compared with OUT.
+Word table(const char* name, const char* usage, std::function<std::string(const std::string&)> f) {
+  return {name, usage, true, [f](Case&, const Args& a) {
+            std::vector<std::string> want, got;
+            for (const auto& [in, out] : pairs(a))
+              if (std::string g = f(in); g != out) want.push_back(in + "=" + out), got.push_back(in + "=" + g);
+            if (!want.empty()) throw Mismatch{join(want, " "), join(got, " ")};
+          }};
+}
+
+template <typename T>
+std::string orNone(const std::optional<T>& v) {
+  return v ? std::to_string(*v) : "none";
+}
+
+std::string slotText(const config::SlotValues& v) {
+  return v.milimetros + "|" + v.tpf + "|" + v.taf + "|" + std::to_string(v.velocidad) + "|" + std::to_string(v.tecla) +
+         "|" + std::to_string(v.modo) + "|" + v.espejo;
+}
+
+// "PHASE BYTES" (- for no phase known) into the kinds of events and the tally.
+std::string decode(const std::string& in) {
+  sim::Decoder d(in[0] == '-' ? std::nullopt : std::optional<char>(in[0]));
+  std::string out;
+  double t = 0;
+  int64_t last = 0;
+  for (unsigned char b : in.substr(2)) {
+    const sim::Event e = d.feed(b, t += 10);
+    out += std::string(sim::kindName(e.kind)) + " ";
+    last = e.pos;
+  }
+  const sim::Tally& n = d.tally();
+  return out + "| " + std::to_string(n.position) + " " + std::to_string(n.lost) + " " + std::to_string(n.errors) +
+         (n.bytes == static_cast<int64_t>(in.size() - 2) && last == n.position ? "" : " (miscounted)");
+}
+
 // ---- The USB camera --------------------------------------------------------
 
 // Whether the i-th box shown was a question (Reintentar / Cancelar).
@@ -311,18 +389,13 @@ std::vector<std::string> readLines(Case& c, const std::string& path) {
 
 Case::Case(const std::vector<std::string>& lines, bool onRail)
     : ports(onRail ? std::make_unique<test::PortsDir>() : nullptr),
-      rig(test::RigOptions{.portsDir = ports ? ports->path() : ""}),
+      keys(std::make_unique<Keys>()),
+      rig(test::RigOptions{.portsDir = ports ? ports->path() : "", .keys = keys.get()}),
       t0(rig.clock.nowMs()) {
-  if (onRail) {
-    rail = std::make_unique<sim::Rail>();
-    sim::Options o;
-    o.portsDir = ports->path();
-    o.name = kRail;
-    o.restPhase = 'd';  // where the window takes the motor to be
-    rail->start(o);
-  }
+  if (onRail) plugRail(*this, -1);
   desktop_ = std::make_unique<Desktop>(rig);
   rig.platform.desktop = desktop_.get();
+  static_cast<Keys&>(*keys).rig = &rig;
   std::map<std::string, std::string> last;  // what each watched name showed last
   for (const std::string& l : lines)
     if (l.rfind("seen ", 0) == 0) last[l.substr(5, l.find(' ', 5) - 5)] = "";
@@ -345,6 +418,14 @@ Control& Case::control(const std::string& name) {
 }
 
 std::string Case::value(const std::string& name) {
+  std::string v = shown(name);
+  // On the rail its terminal's name changes from run to run: PTY.
+  const std::string pty = rail && rail->slavePath().size() > 5 ? rail->slavePath().substr(5) : "";
+  if (size_t at = v.find(pty); !pty.empty() && at != std::string::npos) v.replace(at, pty.size(), "PTY");
+  return v;
+}
+
+std::string Case::shown(const std::string& name) {
   Form_Principal& f = form();
   size_t dot = name.find('.');
   std::string prop = dot == std::string::npos ? "" : name.substr(dot + 1);
@@ -355,10 +436,8 @@ std::string Case::value(const std::string& name) {
       {"En_Marcha", [&] { return yesNo(f.En_Marcha); }},
       {"Desplazamiento_Foto", [&] { return f.Desplazamiento_Foto.toText(); }},
       {"Milimetros_Paso", [&] { return f.Milimetros_Paso.toText(); }},
-      {"Pasos_Foto", [&] { return f.Pasos_Foto.toText(); }},
       {"Desplazamiento_Total", [&] { return f.Desplazamiento_Total.toText(); }},
       {"Fotos_Recomendadas", [&] { return std::to_string(f.Fotos_Recomendadas); }},
-      {"Num_Fotos", [&] { return numberToText(f.Num_Fotos); }},
       {"focus", [&] { return f.focused() ? f.focused()->name() : std::string("-"); }},
       {"program", [&] { return rig.process.ended ? std::string("ended") : std::string("running"); }},
       {"sleeplock.reason", [&] { return static_cast<Desktop&>(*desktop_).reason_; }},
@@ -444,7 +523,7 @@ std::string Case::transcript() const {
 // ---- The words ------------------------------------------------------------
 
 const std::vector<Word>& words() {
-  static const std::vector<Word> table = {
+  static const std::vector<Word> all = {
       // The user.
       {"click", "click NAME: a button, a check box or a list clicked", false,
        [](Case& c, const Args& a) {
@@ -519,8 +598,6 @@ const std::vector<Word>& words() {
        }},
       {"instance", "instance running: another Velmira runs already", false,
        [](Case& c, const Args&) { c.rig.instance.running = true; }},
-      {"wait", "wait MS: time passes, nothing happens", false,
-       [](Case& c, const Args& a) { c.rig.clock.advance(number(a.at(0))); }},
       // The world around the window.
       {"ports", "ports \"NAME\"...: the names the system lists (fail: the listing fails)", false,
        [](Case& c, const Args& a) {
@@ -545,14 +622,44 @@ const std::vector<Word>& words() {
              static_cast<int>(c.rig.serial.bytes.size() + (a.words.empty() ? 0 : number(a.at(1))));
        }},
       {"plug", "plug: the adapter is back", false, [](Case& c, const Args&) { c.rig.serial.vanishAfterBytes = -1; }},
-      {"keypath", "keypath unavailable TEXT | keypath caveat TEXT: the shutter key cannot be sent; its warning", false,
+      {"keypath", "keypath unavailable|caveat|refuses|notice TEXT: the shutter key cannot be sent; its warning before "
+                  "the first key; the desktop does not take the keys sent; its notice after them", false,
        [](Case& c, const Args& a) {
-         (a.at(0) == "unavailable" ? c.rig.keys.unavailable : c.rig.keys.warning) = a.rest.substr(a.rest.find(' ') + 1);
+         Keys& k = static_cast<Keys&>(*c.keys);
+         const std::map<std::string, std::optional<std::string>*> said = {
+             {"unavailable", &c.rig.keys.unavailable}, {"caveat", &c.rig.keys.warning}, {"refuses", &k.refused},
+             {"notice", &k.note}};
+         if (!said.count(a.at(0))) throw BadLine("keypath unavailable | caveat | refuses | notice");
+         *said.at(a.at(0)) = a.rest.substr(a.rest.find(' ') + 1);
+       }},
+      {"sim", "sim stop | start [vanish N] | hold | release | vanished: on the rail, the rail unplugged; plugged in "
+              "again (unplugged after N bytes); its port held by another program, let go; wait until it is gone",
+       false,
+       [](Case& c, const Args& a) {
+         if (!c.rail) throw BadLine("not on the rail");
+         const std::string& what = a.at(0);
+         if (what == "stop") c.rail->stop();
+         else if (what == "start") plugRail(c, a.words.size() > 2 ? number(a.at(2)) : -1);
+         else if (what == "vanished") c.rail->waitFor([](const sim::Summary& s) { return s.vanished; }, 5000);
+         else if (what == "release") ::close(std::exchange(c.heldPort, -1));
+         else if (what != "hold") throw BadLine("sim stop | start [vanish N] | hold | release | vanished");
+         else if ((c.heldPort = ::open(c.rail->linkPath().c_str(), O_WRONLY | O_NOCTTY)) < 0 ||
+                  flock(c.heldPort, LOCK_EX | LOCK_NB) != 0)
+           throw std::runtime_error("the rail's port cannot be held");
        }},
       {"fusion", "fusion missing: the tools that fuse a stack are not installed", false,
        [](Case& c, const Args& a) {
          if (a.at(0) != "missing") throw BadLine("fusion missing");
          c.rig.fusion.missing = true;
+       }},
+      {"special", "special NAME fifo|zero|folder: a FIFO, a link to /dev/zero (it never ends) or a folder of that name "
+                  "in the program's folder", false,
+       [](Case& c, const Args& a) {
+         const std::string path = c.rig.dir() + "/" + a.at(0), kind = a.at(1);
+         if (!(kind == "fifo"   ? mkfifo(path.c_str(), 0600) == 0
+               : kind == "zero" ? symlink("/dev/zero", path.c_str()) == 0
+                                : kind == "folder" && mkdir(path.c_str(), 0700) == 0))
+           throw BadLine("special NAME fifo | zero | folder");
        }},
       {"file", "file NAME \"BYTES\": a file in the program's folder | file NAME = \"BYTES\" | file NAME = missing", false,
        [](Case& c, const Args& a) {
@@ -622,6 +729,32 @@ const std::vector<Word>& words() {
          for (size_t i = first - 1; i < got.size() && part.size() < want.size(); ++i) part.push_back(got[i]);
          if (part != want) throw Mismatch{join(want, " | "), join(part, " | ")};
        }},
+      // Tables about one function.
+      table("leadingNumber", "leadingNumber TEXT=NUMBER...: the number at the start of a text, as a field's is read",
+            [](const std::string& s) { return numberToText(leadingNumber(s)); }),
+      table("textToNumber", "textToNumber TEXT=NUMBER|none...: a whole text read as a number",
+            [](const std::string& s) { auto v = textToNumber(s); return v ? numberToText(*v) : "none"; }),
+      table("numberToText", "numberToText C_NUMBER=TEXT...: a number as the fields show it",
+            [](const std::string& s) { return numberToText(std::strtod(s.c_str(), nullptr)); }),
+      table("whole", "whole C_NUMBER=INT32/INT16...: a number rounded to a whole one (none: out of range)",
+            [](const std::string& s) {
+              const double v = std::strtod(s.c_str(), nullptr);
+              return orNone(toInt32(v)) + "/" + orNone(toInt16(v));
+            }),
+      table("cp1252", "cp1252 BYTES=UTF8...: Windows-1252 bytes as UTF-8, and back", [](const std::string& s) {
+        const std::string u = cp1252ToUtf8(s);
+        return utf8ToCp1252(u) == s ? u : u + " (back: " + utf8ToCp1252(u) + ")";
+      }),
+      table("utf8ToCp1252", "utf8ToCp1252 TEXT=BYTES...: UTF-8 into Windows-1252", utf8ToCp1252),
+      table("utf8Length", "utf8Length TEXT=N...: the characters of a UTF-8 text",
+            [](const std::string& s) { return std::to_string(utf8Length(s)); }),
+      table("looksLikeUtf8", "looksLikeUtf8 TEXT=yes|no...: UTF-8 told from Windows-1252",
+            [](const std::string& s) { return yesNo(looksLikeUtf8(s)); }),
+      table("readSlot", "readSlot BYTES=MM|TPF|TAF|SPEED|KEY|MODE|MIRROR|none...: a slot file's values",
+            [](const std::string& s) { auto v = config::readSlot(s); return v ? slotText(*v) : "none"; }),
+      table("decode", "decode \"PHASE BYTES\"=KINDS | POSITION LOST ERRORS...: what the simulated controller makes of "
+                      "bytes (PHASE -: not known)",
+            decode),
       // What is seen.
       {"=", "NAME = VALUE: what a control shows (text, caption, value; LED verde/rojo), a window variable, "
             "NAME.visible/enabled/bold/size/selection/index/items/maxlength, focus, port, program, title",
@@ -709,18 +842,10 @@ const std::vector<Word>& words() {
       {"desktop", "desktop ITEM[@MS] | ...: what the desktop was told of a run since the last check (started, "
                   "progress, finished ...)",
        true, [](Case& c, const Args& a) { compare(splitBars(a.rest), c.since("desktop "), " | "); }},
-      {"shows", "shows NAME...: these controls are visible", true,
-       [](Case& c, const Args& a) {
-         for (const std::string& n : a.words)
-           if (!c.control(n).visible()) throw Mismatch{n + " visible", n + " hidden"};
-       }},
-      {"hides", "hides NAME...: these controls are hidden", true,
-       [](Case& c, const Args& a) {
-         for (const std::string& n : a.words)
-           if (c.control(n).visible()) throw Mismatch{n + " hidden", n + " visible"};
-       }},
+      {"shows", "shows NAME...: these controls are visible", true, [](Case& c, const Args& a) { visible(c, a, true); }},
+      {"hides", "hides NAME...: these controls are hidden", true, [](Case& c, const Args& a) { visible(c, a, false); }},
   };
-  return table;
+  return all;
 }
 
 }  // namespace velmira::scenario

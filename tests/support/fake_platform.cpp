@@ -8,19 +8,6 @@
 
 namespace velmira::test {
 
-std::vector<std::string> Transcript::only(const std::string& prefix) const {
-  std::vector<std::string> out;
-  for (const Entry& e : entries)
-    if (e.what.rfind(prefix, 0) == 0) out.push_back(e.what.substr(prefix.size()));
-  return out;
-}
-
-std::vector<std::string> Transcript::all() const {
-  std::vector<std::string> out;
-  for (const Entry& e : entries) out.push_back(e.what);
-  return out;
-}
-
 void VirtualClock::sleepMs(int32_t ms) {
   t_.add(now_, "sleep " + std::to_string(ms));
   if (ms > 0) now_ += ms;
@@ -38,13 +25,13 @@ void FakeSerialPort::open() {
     throw platform::Failure("Número de puerto no válido");
   open_ = true;
   gone_ = false;
-  t_.add(clock_.nowMs(), "open " + std::to_string(number_));
+  note("open " + std::to_string(number_));
 }
 
 void FakeSerialPort::setSettings(const std::string& s) {
   if (!open_) throw platform::Failure("Puerto cerrado");
   settings = s;
-  t_.add(clock_.nowMs(), "settings " + s);
+  note("settings " + s);
 }
 
 void FakeSerialPort::write(const std::string& data) {
@@ -55,14 +42,14 @@ void FakeSerialPort::write(const std::string& data) {
       throw platform::Failure("Error de E/S", "El dispositivo ya no está conectado.");
     }
     bytes += c;
-    t_.add(clock_.nowMs(), std::string("write ") + c);
+    note(std::string("write ") + c);
   }
 }
 
 void FakeSerialPort::close() {
   if (!open_) throw platform::Failure("Puerto cerrado");
   open_ = false;
-  t_.add(clock_.nowMs(), "close");
+  note("close");
 }
 
 std::vector<std::string> FakeDevices::displayNames() {
@@ -71,13 +58,12 @@ std::vector<std::string> FakeDevices::displayNames() {
 }
 
 void FakeKeys::keyEvent(uint8_t vk, uint8_t scan, uint32_t flags, uintptr_t extra) {
-  t_.add(clock_.nowMs(), "key " + std::to_string(vk) + " " + std::to_string(scan) + " " + std::to_string(flags) +
-                             " " + std::to_string(extra));
+  note("key " + std::to_string(vk) + " " + std::to_string(scan) + " " + std::to_string(flags) + " " +
+       std::to_string(extra));
 }
 
 void FakeEvents::doEvents() {
   ++passes;
-  if (record) t_.add(clock_.nowMs(), "events");
   // Actions may schedule further actions or run nested event passes.
   for (size_t i = 0; i < scheduled_.size();) {
     const Scheduled& s = scheduled_[i];
@@ -92,12 +78,12 @@ void FakeEvents::doEvents() {
 
 void FakeMessages::show(const platform::MessageBoxRequest& r) {
   shown.push_back(r);
-  t_.add(clock_.nowMs(), "box " + r.text);
+  note("box " + r.text);
 }
 
 bool FakeMessages::askRetry(const platform::MessageBoxRequest& r) {
   shown.push_back(r);
-  t_.add(clock_.nowMs(), "ask " + r.text);
+  note("ask " + r.text);
   if (retryAnswers.empty()) return false;
   bool answer = retryAnswers.front();
   retryAnswers.erase(retryAnswers.begin());
@@ -113,21 +99,11 @@ std::vector<std::string> FakeMessages::texts() const {
 bool FakePictures::canLoad(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   char head[3] = {};
-  in.read(head, 3);
-  return in.gcount() == 3 && static_cast<unsigned char>(head[0]) == 0xFF &&
-         static_cast<unsigned char>(head[1]) == 0xD8 && static_cast<unsigned char>(head[2]) == 0xFF;
+  return in.read(head, 3) && std::string_view(head, 3) == "\xFF\xD8\xFF";
 }
-
-namespace {
-
-std::unique_ptr<Rig::Link> linkFor(const RigOptions& o) {
-  return o.portsDir.empty() ? nullptr : std::make_unique<Rig::Link>(o.portsDir);
-}
-
-}  // namespace
 
 Rig::Rig(RigOptions options)
-    : link(linkFor(options)),
+    : link(options.portsDir.empty() ? nullptr : std::make_unique<Link>(options.portsDir)),
       platform{link ? static_cast<platform::SerialPort&>(link->serial) : serial,
                link ? static_cast<platform::DeviceEnumerator&>(link->enumerator) : devices,
                options.keys ? *options.keys : keys,
@@ -140,8 +116,7 @@ Rig::Rig(RigOptions options)
                process,
                &desktop,
                &camera,
-               &fusion},
-      options_(std::move(options)) {
+               &fusion} {
   std::string tmpl = (std::filesystem::temp_directory_path() / "velmira-test-XXXXXX").string();
   dir_ = mkdtemp(tmpl.data());
   process.dir = dir_;
@@ -162,8 +137,7 @@ Rig::~Rig() {
 }
 
 Form_Principal& Rig::form() {
-  if (form_) return *form_;
-  form_ = std::make_unique<Form_Principal>(platform);
+  if (!form_) form_ = std::make_unique<Form_Principal>(platform);
   return *form_;
 }
 

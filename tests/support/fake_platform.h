@@ -30,10 +30,6 @@ struct Entry {
 struct Transcript {
   std::vector<Entry> entries;
   void add(int64_t t, std::string what) { entries.push_back({t, std::move(what)}); }
-  // The entries whose text starts with `prefix`, without the prefix.
-  std::vector<std::string> only(const std::string& prefix) const;
-  // Every entry's text, in order.
-  std::vector<std::string> all() const;
 };
 
 class VirtualClock : public platform::Clock {
@@ -49,9 +45,20 @@ class VirtualClock : public platform::Clock {
   Transcript& t_;
 };
 
-class FakeSerialPort : public platform::SerialPort {
+// A fake that writes what it saw into the transcript at the virtual time.
+class Recorder {
  public:
-  FakeSerialPort(Transcript& t, VirtualClock& c) : t_(t), clock_(c) {}
+  Recorder(Transcript& t, VirtualClock& c) : t_(t), clock_(c) {}
+
+ protected:
+  void note(std::string what) { t_.add(clock_.nowMs(), std::move(what)); }
+  Transcript& t_;
+  VirtualClock& clock_;
+};
+
+class FakeSerialPort : public platform::SerialPort, Recorder {
+ public:
+  using Recorder::Recorder;
   void setPortNumber(int16_t n) override;
   int16_t portNumber() const override { return number_; }
   void open() override;
@@ -68,8 +75,6 @@ class FakeSerialPort : public platform::SerialPort {
   std::string settings;
 
  private:
-  Transcript& t_;
-  VirtualClock& clock_;
   int16_t number_ = 1;
   bool open_ = false;
   bool gone_ = false;
@@ -82,9 +87,9 @@ class FakeDevices : public platform::DeviceEnumerator {
   std::vector<std::string> displayNames() override;
 };
 
-class FakeKeys : public platform::KeySynth {
+class FakeKeys : public platform::KeySynth, Recorder {
  public:
-  FakeKeys(Transcript& t, VirtualClock& c) : t_(t), clock_(c) {}
+  using Recorder::Recorder;
   std::optional<std::string> unavailable;
   std::optional<std::string> unavailableReason() override { return unavailable; }
   void keyEvent(uint8_t vk, uint8_t scan, uint32_t flags, uintptr_t extra) override;
@@ -92,22 +97,17 @@ class FakeKeys : public platform::KeySynth {
   void prepare() override { ++prepared; }
   std::optional<std::string> warning;
   std::optional<std::string> caveat() override { return warning; }
-
- private:
-  Transcript& t_;
-  VirtualClock& clock_;
 };
 
 // Pending window events: actions a test schedules run at the first event
 // pass at or after their virtual time (or at a given pass number).
 class FakeEvents : public platform::EventPump {
  public:
-  FakeEvents(Transcript& t, VirtualClock& c) : t_(t), clock_(c) {}
+  explicit FakeEvents(VirtualClock& c) : clock_(c) {}
   void doEvents() override;
   void at(int64_t timeMs, std::function<void()> action) { scheduled_.push_back({timeMs, -1, std::move(action)}); }
   void atPass(int pass, std::function<void()> action) { scheduled_.push_back({-1, pass, std::move(action)}); }
   int passes = 0;
-  bool record = false;  // write "events" into the transcript
 
  private:
   struct Scheduled {
@@ -115,24 +115,19 @@ class FakeEvents : public platform::EventPump {
     int pass;
     std::function<void()> action;
   };
-  Transcript& t_;
   VirtualClock& clock_;
   std::vector<Scheduled> scheduled_;
 };
 
-class FakeMessages : public platform::MessageBoxes {
+class FakeMessages : public platform::MessageBoxes, Recorder {
  public:
-  FakeMessages(Transcript& t, VirtualClock& c) : t_(t), clock_(c) {}
+  using Recorder::Recorder;
   void show(const platform::MessageBoxRequest& r) override;
   // Recorded as "ask <text>"; the answers are taken in order (then no).
   bool askRetry(const platform::MessageBoxRequest& r) override;
   std::vector<bool> retryAnswers;
   std::vector<platform::MessageBoxRequest> shown;
   std::vector<std::string> texts() const;
-
- private:
-  Transcript& t_;
-  VirtualClock& clock_;
 };
 
 class FakePictures : public platform::Pictures {
@@ -167,35 +162,13 @@ class FakeProcess : public platform::Process {
   [[noreturn]] void end() override { ++ended; throw ProgramEnded{}; }
 };
 
-// The desktop's services: what the window asked of them, each with the
-// bytes on the line at that moment ("inhibit <reason> after p").
+// The desktop's services: the folder of the last run's end.
 class FakeDesktop : public platform::DesktopSession {
  public:
-  explicit FakeDesktop(const FakeSerialPort& serial) : serial_(serial) {}
-  void inhibitSleep(const std::string& reason) override { calls.push_back("inhibit " + reason + at()); }
-  void releaseSleep() override { calls.push_back("release" + at()); }
-  void runStarted(const RunPlan& p) override {
-    run.push_back("started frames=" + std::to_string(p.frames) + " photos=" + std::to_string(p.photos) +
-                  " expected=" + std::to_string(p.expectedMs));
-  }
-  void runProgress(int done, int frames) override {
-    run.push_back("progress " + std::to_string(done) + "/" + std::to_string(frames));
-  }
-  void runEnded(const RunOutcome& o) override {
-    static const char* kHow[] = {"finished", "stopped", "link failed", "no key", "camera failed"};
-    folder = o.folder;
-    cause = o.cause;
-    run.push_back(std::string("ended ") + kHow[static_cast<int>(o.how)] + " frame=" + std::to_string(o.frame) + "/" +
-                  std::to_string(o.frames) + " photos=" + std::to_string(o.photos) +
-                  " took=" + std::to_string(o.tookMs));
-  }
-  std::vector<std::string> calls;
-  std::vector<std::string> run;  // what the run told the desktop
-  std::string folder, cause;     // of the last run's end
-
- private:
-  std::string at() const { return " after " + serial_.bytes; }
-  const FakeSerialPort& serial_;
+  void inhibitSleep(const std::string&) override {}
+  void releaseSleep() override {}
+  void runEnded(const RunOutcome& o) override { folder = o.folder; }
+  std::string folder;
 };
 
 // The controller's shutter, one actuation a photo: "Disparador" with its
@@ -266,13 +239,13 @@ class Rig {
   FakeSerialPort serial{transcript, clock};
   FakeDevices devices;
   FakeKeys keys{transcript, clock};
-  FakeEvents events{transcript, clock};
+  FakeEvents events{clock};
   FakeMessages messages{transcript, clock};
   platform::PosixFiles files;
   FakePictures pictures;
   FakeInstance instance;
   FakeProcess process;
-  FakeDesktop desktop{serial};
+  FakeDesktop desktop;
   FakeCamera camera{transcript, clock};
   FakeFusion fusion{transcript, clock};
   platform::SteadyClock steady;
@@ -287,7 +260,6 @@ class Rig {
   platform::Platform platform;
 
  private:
-  RigOptions options_;
   std::string dir_;
   std::string oldCwd_;
   std::unique_ptr<Form_Principal> form_;

@@ -27,6 +27,32 @@ std::string readFile(const std::string& path) {
   return s.str();
 }
 
+// Every line of the file that `parse` reads; a line being written has no
+// newline yet and does not parse.
+template <typename T>
+std::vector<T> parseLines(const std::string& path, std::optional<T> (*parse)(const std::string&)) {
+  std::vector<T> out;
+  std::istringstream in(readFile(path));
+  std::string line;
+  while (std::getline(in, line))
+    if (std::optional<T> item = parse(line)) out.push_back(*item);
+  return out;
+}
+
+// The arguments of velmira-sim for `options` (the log excepted).
+std::vector<std::string> simArguments(const sim::Options& o) {
+  std::vector<std::string> a;
+  if (!o.portsDir.empty()) a.insert(a.end(), {"--dir", o.portsDir});
+  if (!o.name.empty()) a.insert(a.end(), {"--name", o.name});
+  if (o.restPhase) a.insert(a.end(), {"--phase", std::string(1, *o.restPhase)});
+  if (o.vanishAfterBytes >= 0) a.insert(a.end(), {"--vanish-after-bytes", std::to_string(o.vanishAfterBytes)});
+  if (o.vanishAfterMs >= 0) a.insert(a.end(), {"--vanish-after-ms", std::to_string(o.vanishAfterMs)});
+  if (o.baud > 0) a.insert(a.end(), {"--baud", std::to_string(o.baud)});
+  if (o.resetMs > 0) a.insert(a.end(), {"--reset-ms", std::to_string(o.resetMs)});
+  if (!o.avrImage.empty()) a.insert(a.end(), {"--avr", o.avrImage});
+  return a;
+}
+
 class InProcessRail : public SimulatedRail {
  public:
   InProcessRail(sim::Options options, const std::string& dir) {
@@ -47,6 +73,11 @@ class InProcessRail : public SimulatedRail {
  private:
   sim::Rail rail_;
 };
+
+std::vector<sim::Event> byteEvents(std::vector<sim::Event> all, bool bytes) {
+  std::erase_if(all, [&](const sim::Event& e) { return sim::isByte(e) != bytes; });
+  return all;
+}
 
 }  // namespace
 
@@ -69,25 +100,9 @@ ChildRail::ChildRail(sim::Options options, const std::string& dir, const std::st
     throw std::runtime_error("velmira-sim did not publish " + link_ + ": " + child_->errorOutput());
 }
 
-std::vector<sim::Event> ChildRail::allEvents() {
-  std::vector<sim::Event> out;
-  std::istringstream in(readFile(log_));
-  std::string line;
-  // A line being written has no newline yet and does not parse.
-  while (std::getline(in, line))
-    if (std::optional<sim::Event> e = sim::parseJsonLine(line)) out.push_back(*e);
-  return out;
-}
+std::vector<sim::Event> ChildRail::allEvents() { return parseLines(log_, sim::parseJsonLine); }
 
-std::vector<sim::PinChange> ChildRail::pinChanges() {
-  std::vector<sim::PinChange> out;
-  if (pinLog_.empty()) return out;
-  std::istringstream in(readFile(pinLog_));
-  std::string line;
-  while (std::getline(in, line))
-    if (std::optional<sim::PinChange> c = sim::parsePinChangeJson(line)) out.push_back(*c);
-  return out;
-}
+std::vector<sim::PinChange> ChildRail::pinChanges() { return parseLines(pinLog_, sim::parsePinChangeJson); }
 
 bool ChildRail::waitForVanish(int timeoutMs) {
   return pollUntil([&] { return child_->poll().has_value(); }, timeoutMs);
@@ -113,7 +128,6 @@ sim::Summary ChildRail::stop(int signal) {
   s.tally.errors = field("errors");
   s.opens = static_cast<int>(field("opens"));
   s.resets = static_cast<int>(field("resets"));
-  s.maxQueue = static_cast<int>(field("max_queue"));
   s.vanished = out.find("\"vanished\":true") != std::string::npos;
   s.tally.energised = out.find("\"energised\":true") != std::string::npos;
   s.tally.shutterOpen = out.find("\"shutter_open\":true") != std::string::npos;
@@ -131,19 +145,9 @@ PortsDir::~PortsDir() {
 
 const char* simModeName(SimMode mode) { return mode == SimMode::InProcess ? "InProcess" : "ChildProcess"; }
 
-std::vector<sim::Event> SimulatedRail::events() {
-  std::vector<sim::Event> out;
-  for (const sim::Event& e : allEvents())
-    if (sim::isByte(e)) out.push_back(e);
-  return out;
-}
+std::vector<sim::Event> SimulatedRail::events() { return byteEvents(allEvents(), true); }
 
-std::vector<sim::Event> SimulatedRail::portEvents() {
-  std::vector<sim::Event> out;
-  for (const sim::Event& e : allEvents())
-    if (!sim::isByte(e)) out.push_back(e);
-  return out;
-}
+std::vector<sim::Event> SimulatedRail::portEvents() { return byteEvents(allEvents(), false); }
 
 bool SimulatedRail::waitForBytes(size_t n, int timeoutMs) {
   return pollUntil([&] { return events().size() >= n; }, timeoutMs);
@@ -165,31 +169,16 @@ std::unique_ptr<SimulatedRail> startRail(SimMode mode, sim::Options options, con
   return std::make_unique<ChildRail>(std::move(options), dir, exe);
 }
 
-std::vector<std::string> simArguments(const sim::Options& o) {
-  std::vector<std::string> a;
-  if (!o.portsDir.empty()) a.insert(a.end(), {"--dir", o.portsDir});
-  if (!o.name.empty()) a.insert(a.end(), {"--name", o.name});
-  if (o.restPhase) a.insert(a.end(), {"--phase", std::string(1, *o.restPhase)});
-  if (o.vanishAfterBytes >= 0) a.insert(a.end(), {"--vanish-after-bytes", std::to_string(o.vanishAfterBytes)});
-  if (o.vanishAfterMs >= 0) a.insert(a.end(), {"--vanish-after-ms", std::to_string(o.vanishAfterMs)});
-  if (o.baud > 0) a.insert(a.end(), {"--baud", std::to_string(o.baud)});
-  if (o.resetMs > 0) a.insert(a.end(), {"--reset-ms", std::to_string(o.resetMs)});
-  if (!o.avrImage.empty()) a.insert(a.end(), {"--avr", o.avrImage});
-  return a;
-}
-
-ChildProcess::ChildProcess(const std::string& exe, const std::vector<std::string>& args) {
-  outputPath_ = makeTempDir("velmira-child-") + "/stdout";
-  std::vector<std::string> all{exe};
-  all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& s : all) argv.push_back(s.data());
+ChildProcess::ChildProcess(const std::string& exe, const std::vector<std::string>& args)
+    : dir_(makeTempDir("velmira-child-")) {
+  std::vector<char*> argv{const_cast<char*>(exe.c_str())};
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   pid_ = fork();
   if (pid_ < 0) throw std::runtime_error("fork failed");
   if (pid_ == 0) {
-    int out = ::open(outputPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    int err = ::open(errorPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int out = ::open((dir_ + "/stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int err = ::open((dir_ + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(out, 1);
     dup2(err, 2);
     execv(exe.c_str(), argv.data());
@@ -203,7 +192,7 @@ ChildProcess::~ChildProcess() {
     wait(5000);
   }
   std::error_code ec;
-  std::filesystem::remove_all(std::filesystem::path(outputPath_).parent_path(), ec);
+  std::filesystem::remove_all(dir_, ec);
 }
 
 std::optional<int> ChildProcess::poll() {
@@ -223,12 +212,8 @@ int ChildProcess::wait(int timeoutMs) {
 
 void ChildProcess::signal(int sig) { kill(pid_, sig); }
 
-std::string ChildProcess::output() const { return readFile(outputPath_); }
+std::string ChildProcess::output() const { return readFile(dir_ + "/stdout"); }
 
-std::string ChildProcess::errorOutput() const { return readFile(errorPath()); }
-
-std::string ChildProcess::errorPath() const {
-  return std::filesystem::path(outputPath_).parent_path().string() + "/stderr";
-}
+std::string ChildProcess::errorOutput() const { return readFile(dir_ + "/stderr"); }
 
 }  // namespace velmira::test

@@ -7,20 +7,14 @@
 
 #include <sys/types.h>
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "app/form_principal.h"
-#include "platform/port_enumerator.h"
-#include "platform/port_registry.h"
-#include "platform/posix_serial_port.h"
-#include "platform/steady_clock.h"
 #include "sim/rail.h"
+#include "tests/support/fake_platform.h"  // the rig the tests connect to the rail
 #include "tests/support/poll.h"
-#include "tests/support/fake_platform.h"
 
 namespace velmira::test {
 
@@ -35,7 +29,6 @@ class PortsDir {
  private:
   std::string root_, path_;
 };
-
 
 enum class SimMode { InProcess, ChildProcess };
 const char* simModeName(SimMode mode);
@@ -83,10 +76,9 @@ class ChildProcess {
   pid_t pid() const { return pid_; }
 
  private:
-  std::string errorPath() const;
+  std::string dir_;  // holding its stdout and stderr
   pid_t pid_ = -1;
   std::optional<int> status_;
-  std::string outputPath_;
 };
 
 // The velmira-sim program in a child process, with its log and its summary.
@@ -108,8 +100,5 @@ class ChildRail : public SimulatedRail {
   std::string link_, log_, pinLog_;
   int exitCode_ = -1;
 };
-
-// The arguments of velmira-sim for `options` (the log excepted).
-std::vector<std::string> simArguments(const sim::Options& options);
 
 }  // namespace velmira::test

@@ -1,8 +1,9 @@
 // The Linux serial port on a real pseudo-terminal: bytes, settings and the
-// causes of failures a user can act on.
+// causes of failures a user can act on (the line's pace and an unplugged
+// adapter against the simulated rail: tests/e2e/serial_link_e2e_test.cpp; a
+// busy port: tests/scenarios/rail.scn).
 #include <fcntl.h>
 #include <pty.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -82,34 +83,6 @@ TEST(PosixSerialPort, ThePortNumberCannotChangeWhileOpenAndAClosedPortRefusesWri
   EXPECT_NO_THROW(port.setPortNumber(4));
 }
 
-TEST(PosixSerialPort, RefusesAPathThatIsNoTerminal) {
-  std::string file = testing::TempDir() + "/velmira-not-a-port";
-  std::ofstream(file) << "data";
-  PosixSerialPort port = portFor(file);
-  EXPECT_THROW(port.open(), Failure);
-  EXPECT_FALSE(port.isOpen());
-  std::ifstream in(file);
-  std::string content((std::istreambuf_iterator<char>(in)), {});
-  EXPECT_EQ(content, "data");
-}
-
-TEST(PosixSerialPort, ABusyPortSaysAnotherProgramHoldsIt) {
-  Pty pty;
-  int holder = ::open(pty.slave.c_str(), O_RDWR | O_NOCTTY);
-  ASSERT_GE(holder, 0);
-  ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
-  PosixSerialPort port = portFor(pty.slave);
-  try {
-    port.open();
-    FAIL() << "opened a busy port";
-  } catch (const Failure& f) {
-    EXPECT_NE(f.detail().find("ocupado por otro programa"), std::string::npos) << f.detail();
-    EXPECT_NE(f.detail().find("Inténtelo de nuevo en unos segundos"), std::string::npos);
-  }
-  EXPECT_FALSE(port.isOpen());
-  ::close(holder);
-}
-
 TEST(PosixSerialPort, APortWithoutPermissionNamesTheGroupAndTheCommand) {
   Pty pty;
   ASSERT_EQ(chmod(pty.slave.c_str(), 0), 0);
@@ -132,22 +105,6 @@ TEST(PosixSerialPort, APortWithoutPermissionNamesTheGroupAndTheCommand) {
   waitpid(child, &status, 0);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
-}
-
-TEST(PosixSerialPort, AnUnpluggedAdapterFailsTheNextWriteAsGone) {
-  auto pty = std::make_unique<Pty>();
-  PosixSerialPort port = portFor(pty->slave);
-  port.open();
-  port.setSettings("9600,N,8,1");
-  port.write("a");
-  pty.reset();  // the other end vanishes
-  try {
-    for (int i = 0; i < 100; ++i) port.write("b");
-    FAIL() << "writes to a vanished device succeeded";
-  } catch (const Failure& f) {
-    EXPECT_NE(f.detail().find("ya no está conectado"), std::string::npos) << f.detail();
-  }
-  EXPECT_NO_THROW(port.close());  // bounded: closing a dead port does not hang
 }
 
 TEST(PosixSerialPort, AVirtualPortIsCheckedAgainWhenItIsOpened) {
@@ -182,22 +139,6 @@ TEST(PosixSerialPort, AVirtualPortIsCheckedAgainWhenItIsOpened) {
   std::ifstream in(file);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "x") << "the file was not written";
   std::filesystem::remove_all(dir);
-}
-
-TEST(PosixSerialPort, BytesLeaveNoFasterThanTheLineCarriesThem) {
-  Pty pty;
-  PosixSerialPort port = portFor(pty.slave);
-  port.open();
-  port.setSettings("9600,N,8,1");
-  // Ten letters asked for at once: each one waits until the one before has
-  // left the line (1.04 ms at 9600 baud).
-  timespec from{}, to{};
-  clock_gettime(CLOCK_MONOTONIC, &from);
-  port.write("abcdabcdab");
-  clock_gettime(CLOCK_MONOTONIC, &to);
-  const double ms = (to.tv_sec - from.tv_sec) * 1e3 + (to.tv_nsec - from.tv_nsec) / 1e6;
-  EXPECT_GE(ms, 9 * 10000.0 / 9600 - 0.01);
-  EXPECT_EQ(pty.readAvailable(), "abcdabcdab");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// What the simulated controller makes of the bytes, its log lines and its
-// command line.  No terminal is needed for these.
+// The simulated controller's actuations and resets, its log lines and its
+// command line (what it makes of each byte: tests/scenarios/rail.scn).
 #include <gtest/gtest.h>
 
 #include "sim/decoder.h"
@@ -8,50 +8,6 @@
 
 namespace velmira::sim {
 namespace {
-
-std::string kinds(const std::vector<Event>& events) {
-  std::string out;
-  for (const Event& e : events) out += std::string(out.empty() ? "" : " ") + kindName(e.kind);
-  return out;
-}
-
-struct DecodeCase {
-  const char* what;
-  std::optional<char> rest;
-  std::string bytes;
-  std::string events;
-  int64_t position, lost, errors;
-};
-
-TEST(SimDecoder, ReadsEveryByteAsARealMotorAndShutterWould) {
-  const std::vector<DecodeCase> cases = {
-      {"unknown rest phase: the first letter only energises", std::nullopt, "abcda",
-       "energise step+ step+ step+ step+", 4, 0, 0},
-      {"rotor on d: forward 5 from d", 'd', "abcda", "step+ step+ step+ step+ step+", 5, 0, 0},
-      {"backwards from d below zero", 'd', "cbad", "step- step- step- step-", -4, 0, 0},
-      {"the first letter after p is a step from the resting phase", 'd', "pabpc", "off step+ step+ off step+", 3, 0, 0},
-      {"the same letter after p re-energises in place", 'd', "apa", "step+ off energise", 1, 0, 0},
-      {"the same letter twice while energised is lost", 'd', "aa", "step+ lost", 1, 1, 0},
-      {"the opposite phase is lost", 'd', "ab" "d", "step+ step+ lost", 2, 1, 0},
-      {"a reversal counts back", 'd', "aba", "step+ step+ step-", 1, 0, 0},
-      {"shutter: r then s is one actuation", 'd', "rs", "shutter_open shutter_close", 0, 0, 0},
-      {"s without r, r twice and unknown bytes are protocol errors", 'd', "srrxA\n",
-       "error shutter_open error error error error", 0, 0, 5},
-      {"p does not touch the shutter output", 'd', "rps", "shutter_open off shutter_close", 0, 0, 0},
-  };
-  for (const DecodeCase& c : cases) {
-    Decoder d(c.rest);
-    std::vector<Event> events;
-    double t = 0;
-    for (unsigned char b : c.bytes) events.push_back(d.feed(b, t += 10));
-    EXPECT_EQ(kinds(events), c.events) << c.what;
-    EXPECT_EQ(d.tally().position, c.position) << c.what;
-    EXPECT_EQ(d.tally().lost, c.lost) << c.what;
-    EXPECT_EQ(d.tally().errors, c.errors) << c.what;
-    EXPECT_EQ(d.tally().bytes, static_cast<int64_t>(c.bytes.size())) << c.what;
-    EXPECT_EQ(events.back().pos, c.position) << c.what;
-  }
-}
 
 TEST(SimDecoder, MeasuresEachActuationFromItsOpenToItsClose) {
   Decoder d('d');
