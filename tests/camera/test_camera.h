@@ -26,17 +26,4 @@ static inline int test_camera_flag(const char *name) {
   return value;
 }
 
-/* Writes a new number into the steering file (counting down). */
-static inline void test_camera_set(const char *name, int value) {
-  const char *dir = getenv("VELMIRA_CAMARA_PRUEBA");
-  char path[4096];
-  FILE *f;
-  if (!dir) return;
-  snprintf(path, sizeof path, "%s/%s", dir, name);
-  f = fopen(path, "w");
-  if (!f) return;
-  fprintf(f, "%d\n", value);
-  fclose(f);
-}
-
 #endif

@@ -3,10 +3,9 @@
  * a JPEG in its memory, hands it over as a real camera does (the capture's
  * path, then the file), and reports a RAW beside it and the capture's end
  * as events.  Files in the folder $VELMIRA_CAMARA_PRUEBA steer it:
- *   ocupada N     the next N captures find it busy
+ *   ocupada N     the first N captures find it busy
  *   desaparece N  after N photos it is unplugged
  *   llena         its memory is full
- *   lenta MS      each capture takes MS milliseconds
  *   raw           a RAW file beside each JPEG
  *   tamano BYTES  the size of each JPEG */
 #include <gphoto2/gphoto2-library.h>
@@ -14,7 +13,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <unistd.h>
 
 #include "tests/camera/test_camera.h"
 
@@ -27,50 +25,34 @@ struct photo {
 /* The camera's memory: the last JPEG and RAW taken. */
 static struct photo memory[2];
 static int photos;
-static int raw_pending, complete_pending;
+static int raw_pending, complete_pending, busy;
 
 static void forget(struct photo *p) {
   free(p->data);
   memset(p, 0, sizeof *p);
 }
 
-/* A JPEG's frame: start, a JFIF header, a comment naming the photo, filler,
- * end. */
+/* A JPEG's frame: its start, a comment naming the photo, filler, its end. */
 static void make(struct photo *p, const char *name, unsigned long size) {
-  static const unsigned char jfif[] = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0x00,
-                                       0x01, 0x01, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00};
-  char comment[64];
-  unsigned long at = 0, n;
+  char head[64];
+  unsigned long n = (unsigned long)snprintf(head, sizeof head, "\xFF\xD8\xFF\xFE%c%cVelmira prueba %s", 0, 0, name);
   forget(p);
   snprintf(p->name, sizeof p->name, "%s", name);
-  n = (unsigned long)snprintf(comment, sizeof comment, "Velmira prueba %s", name);
-  if (size < sizeof jfif + 4 + n + 2) size = sizeof jfif + 4 + n + 2;
+  head[5] = (char)(n - 4); /* the comment's length, its own two bytes included */
+  if (size < n + 2) size = n + 2;
   p->data = malloc(size);
   p->size = size;
-  memcpy(p->data, jfif, sizeof jfif);
-  at = sizeof jfif;
-  p->data[at++] = (char)0xFF;
-  p->data[at++] = (char)0xFE;
-  p->data[at++] = (char)(((n + 2) >> 8) & 0xFF);
-  p->data[at++] = (char)((n + 2) & 0xFF);
-  memcpy(p->data + at, comment, n);
-  at += n;
-  memset(p->data + at, (char)photos, size - at - 2);
-  p->data[size - 2] = (char)0xFF;
-  p->data[size - 1] = (char)0xD9;
+  memcpy(p->data, head, n);
+  memset(p->data + n, (char)photos, size - n - 2);
+  memcpy(p->data + size - 2, "\xFF\xD9", 2);
 }
 
 static int capture(Camera *camera, CameraCaptureType type, CameraFilePath *path, GPContext *context) {
-  int slow = test_camera_flag("lenta"), gone = test_camera_flag("desaparece"), busy = test_camera_flag("ocupada");
-  int size = test_camera_flag("tamano");
+  int gone = test_camera_flag("desaparece"), size = test_camera_flag("tamano");
   char name[32];
   (void)type;
-  if (slow > 0) usleep((useconds_t)slow * 1000);
   if (gone >= 0 && photos >= gone) return GP_ERROR_IO;
-  if (busy > 0) {
-    test_camera_set("ocupada", busy - 1);
-    return GP_ERROR_CAMERA_BUSY;
-  }
+  if (busy > 0 && busy--) return GP_ERROR_CAMERA_BUSY;
   if (test_camera_flag("llena") >= 0) return GP_ERROR_NO_SPACE;
   ++photos;
   snprintf(name, sizeof name, "IMG_%04d.JPG", photos);
@@ -170,6 +152,7 @@ int camera_init(Camera *camera, GPContext *context) {
   (void)context;
   photos = 0;
   raw_pending = complete_pending = 0;
+  busy = test_camera_flag("ocupada");
   camera->functions->capture = capture;
   camera->functions->wait_for_event = wait_for_event;
   camera->functions->summary = summary;

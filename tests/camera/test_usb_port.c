@@ -13,33 +13,20 @@
 
 #include "tests/camera/test_camera.h"
 
-/* libgphoto2_port's table of a port driver's operations (its
- * gphoto2-port-library.h, which Debian does not install). */
+/* The head of libgphoto2_port's table of a port driver's operations (its
+ * gphoto2-port-library.h, which Debian does not install); the fields after
+ * these stay empty. */
 typedef struct {
   int (*init)(GPPort *);
   int (*exit)(GPPort *);
   int (*open)(GPPort *);
   int (*close)(GPPort *);
-  int (*read)(GPPort *, char *, int);
-  int (*check_int)(GPPort *, char *, int, int);
-  int (*write)(GPPort *, const char *, int);
+  void *read, *check_int, *write;
   int (*update)(GPPort *);
-  int (*get_pin)(GPPort *, GPPin, GPLevel *);
-  int (*set_pin)(GPPort *, GPPin, GPLevel);
-  int (*send_break)(GPPort *, int);
-  int (*flush)(GPPort *, int);
+  void *get_pin, *set_pin, *send_break, *flush;
   int (*find_device)(GPPort *, int, int);
   int (*find_device_by_class)(GPPort *, int, int, int);
-  int (*clear_halt)(GPPort *, int);
-  int (*msg_write)(GPPort *, int, int, int, char *, int);
-  int (*msg_read)(GPPort *, int, int, int, char *, int);
-  int (*msg_interface_write)(GPPort *, int, int, int, char *, int);
-  int (*msg_interface_read)(GPPort *, int, int, int, char *, int);
-  int (*msg_class_write)(GPPort *, int, int, int, char *, int);
-  int (*msg_class_read)(GPPort *, int, int, int, char *, int);
-  int (*seek)(GPPort *, int, int);
-  int (*send_scsi_cmd)(GPPort *, int, char *, int, char *, int, char *, int);
-  int (*reset)(GPPort *);
+  void *rest[16];
 } PortOperations;
 
 static int ok(GPPort *port) {

@@ -5,6 +5,17 @@
 #include "tests/support/fake_platform.h"
 
 namespace velmira::test {
+namespace {
+
+// The next scripted result, None once they are used up.
+platform::Camera::Cause next(std::deque<platform::Camera::Cause>& results) {
+  if (results.empty()) return platform::Camera::Cause::None;
+  const auto c = results.front();
+  results.pop_front();
+  return c;
+}
+
+}  // namespace
 
 std::optional<platform::Camera::Found> FakeCamera::find(Error* error) {
   if (present) return found;
@@ -14,11 +25,7 @@ std::optional<platform::Camera::Found> FakeCamera::find(Error* error) {
 
 platform::Camera::Error FakeCamera::open(Found*, std::string* s) {
   t_.add(clock_.nowMs(), "camera open");
-  Cause c = Cause::None;
-  if (!openResults.empty()) {
-    c = openResults.front();
-    openResults.pop_front();
-  }
+  Cause c = next(openResults);
   if (!present) c = Cause::NotFound;
   if (c != Cause::None) return {c, {}};
   isOpen = true;
@@ -29,20 +36,11 @@ platform::Camera::Error FakeCamera::open(Found*, std::string* s) {
 void FakeCamera::startShot(const std::string& folder, const std::string& stem) {
   t_.add(clock_.nowMs(), "camera shot " + stem);
   doneAt_ = clock_.nowMs() + shotMs;
-  result_ = {};
-  Cause c = Cause::None;
-  if (!shotResults.empty()) {
-    c = shotResults.front();
-    shotResults.pop_front();
-  }
-  if (c != Cause::None) {
-    result_.error = {c, {}};
-    return;
-  }
-  const std::vector<std::string> exts = rawToo ? std::vector<std::string>{"jpg", "cr2"} : std::vector<std::string>{"jpg"};
-  for (const std::string& ext : exts) {
-    const std::string name = stem + "." + ext;
-    const std::string bytes = "\xFF\xD8\xFF\xE0 " + name + " \xFF\xD9";
+  result_ = {{}, {next(shotResults), {}}};
+  if (result_.error.cause != Cause::None) return;
+  for (const char* ext : {".jpg", ".cr2"}) {
+    if (ext[1] == 'c' && !rawToo) break;
+    const std::string name = stem + ext, bytes = "\xFF\xD8\xFF\xE0 " + name + " \xFF\xD9";
     std::ofstream(folder + "/" + name, std::ios::binary) << bytes;
     result_.files.push_back({name, bytes.size()});
   }

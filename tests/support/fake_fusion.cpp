@@ -9,13 +9,12 @@
 namespace velmira::test {
 
 std::optional<std::string> FakeFusion::fuse(const std::string& folder) {
-  Asked a{folder};
+  Asked& a = asked.emplace_back(Asked{folder});
   std::error_code ec;
   for (const auto& e : std::filesystem::directory_iterator(folder, ec))
-    if (e.path().filename().string().rfind("foto-", 0) == 0 && e.path().extension() == ".jpg") ++a.photos;
+    a.photos += e.path().filename().string().rfind("foto-", 0) == 0 && e.path().extension() == ".jpg";
   std::ifstream record(folder + "/pila.txt");
   a.ended = std::string(std::istreambuf_iterator<char>(record), {}).find("\nFinal: ") != std::string::npos;
-  asked.push_back(a);
   t_.add(clock_.nowMs(), "fuse " + folder);
   if (!missing) return std::nullopt;
   return "No se pudo apilar la foto: faltan las herramientas de apilado. Instálelas con «sudo apt install "

@@ -18,18 +18,16 @@ class VirtualClock;
 class FakeFusion : public platform::StackFusion {
  public:
   FakeFusion(Transcript& t, VirtualClock& c) : t_(t), clock_(c) {}
+  std::optional<std::string> fuse(const std::string& folder) override;
+  void giveWay(bool stepping) override;
 
   struct Asked {
     std::string folder;
     int photos = 0;      // foto-*.jpg in it
     bool ended = false;  // its record had the run's end
   };
-
-  std::optional<std::string> fuse(const std::string& folder) override;
-  void giveWay(bool stepping) override;
-
-  bool missing = false;  // the tools are not installed
   std::vector<Asked> asked;
+  bool missing = false;  // the tools are not installed
 
  private:
   Transcript& t_;

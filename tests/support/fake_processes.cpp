@@ -3,8 +3,6 @@
 #include <filesystem>
 #include <fstream>
 
-namespace fs = std::filesystem;
-
 namespace velmira::test {
 
 std::optional<std::string> FakeProcesses::find(const std::string& program) {
@@ -15,16 +13,17 @@ std::optional<std::string> FakeProcesses::find(const std::string& program) {
 platform::ProcessResult FakeProcesses::run(const platform::ProcessRequest& request,
                                            const std::function<void(const std::string&)>& onLine,
                                            const std::atomic<bool>& cancel) {
-  const std::string tool = fs::path(request.program).filename().string();
+  const std::string tool = std::filesystem::path(request.program).filename().string();
+  const std::vector<std::string>& a = request.args;
   platform::ProcessResult result;
   result.started = true;
-  if (request.args.size() == 1 && (request.args[0] == "--version" || request.args[0] == "-h")) {
+  if (a.size() == 1 && (a[0] == "--version" || a[0] == "-h")) {
     onLine(tool == "enfuse" ? "enfuse 4.2" : "align_image_stack version 2022.0.0");
     result.exitCode = tool == "enfuse" ? 0 : 1;
     return result;
   }
   const size_t n = std::count_if(runs.begin(), runs.end(), [&](const platform::ProcessRequest& r) {
-    return fs::path(r.program).filename() == tool;
+    return std::filesystem::path(r.program).filename() == tool;
   });
   runs.push_back(request);
   Answer answer;
@@ -38,17 +37,13 @@ platform::ProcessResult FakeProcesses::run(const platform::ProcessRequest& reque
   }
   for (const std::string& line : answer.lines) onLine(line);
   result.exitCode = answer.exitCode;
-  if (answer.exitCode != 0 || !answer.writeFiles) return result;
-  const std::vector<std::string>& a = request.args;
-  for (size_t i = 0; i + 1 < a.size(); ++i) {
+  for (size_t i = 0; answer.exitCode == 0 && answer.writeFiles && i + 1 < a.size(); ++i) {
     if (a[i] == "-o") std::ofstream(a[i + 1]) << "fused";
-    if (a[i] == "-a") {
-      // every argument after the prefix is a frame
-      for (size_t k = 0; i + 2 + k < a.size(); ++k) {
-        char name[16];
-        std::snprintf(name, sizeof name, "%04zu.tif", k);
-        std::ofstream(a[i + 1] + name) << "aligned";
-      }
+    // After -a and its prefix, every argument is a frame.
+    for (size_t k = 0; a[i] == "-a" && i + 2 + k < a.size(); ++k) {
+      char name[16];
+      std::snprintf(name, sizeof name, "%04zu.tif", k);
+      std::ofstream(a[i + 1] + name) << "aligned";
     }
   }
   return result;

@@ -5,11 +5,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <stdexcept>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <random>
+#include <stdexcept>
 
 namespace velmira::test {
 
@@ -23,7 +23,7 @@ struct Planes {
   Planes(int w_, int h_, int c_) : w(w_), h(h_), c(c_), v(static_cast<size_t>(w_) * h_ * c_) {}
   size_t index(int ch, int x, int y) const { return (static_cast<size_t>(ch) * h + y) * w + x; }
   float& at(int ch, int x, int y) { return v[index(ch, x, y)]; }
-  float at(int ch, int x, int y) const { return v[(static_cast<size_t>(ch) * h + y) * w + x]; }
+  float at(int ch, int x, int y) const { return v[index(ch, x, y)]; }
   float bilinear(int ch, double x, double y) const {
     x = std::clamp(x, 0.0, w - 1.001);
     y = std::clamp(y, 0.0, h - 1.001);
@@ -58,13 +58,14 @@ Planes gaussian(const Planes& in, double sigma) {
   return out;
 }
 
-Rgb8 toRgb8(const Planes& p) {
-  Rgb8 out{p.w, p.h, std::vector<uint8_t>(static_cast<size_t>(p.w) * p.h * 3)};
-  for (int y = 0; y < p.h; ++y)
-    for (int x = 0; x < p.w; ++x)
+// In 8 bits, each pixel made a square of `factor` pixels.
+Rgb8 toRgb8(const Planes& p, int factor = 1) {
+  Rgb8 out{p.w * factor, p.h * factor, std::vector<uint8_t>(static_cast<size_t>(p.w) * p.h * 3 * factor * factor)};
+  for (int y = 0; y < out.height; ++y)
+    for (int x = 0; x < out.width; ++x)
       for (int ch = 0; ch < 3; ++ch)
-        out.pixels[(static_cast<size_t>(y) * p.w + x) * 3 + ch] =
-            static_cast<uint8_t>(std::clamp(p.at(ch, x, y) * 255.0f + 0.5f, 0.0f, 255.0f));
+        out.pixels[(static_cast<size_t>(y) * out.width + x) * 3 + ch] =
+            static_cast<uint8_t>(std::clamp(p.at(ch, x / factor, y / factor) * 255.0f + 0.5f, 0.0f, 255.0f));
   return out;
 }
 
@@ -100,21 +101,31 @@ void addNoise(Planes& p, int ch, double cell, double amplitude, std::mt19937& rn
 }
 
 // The sigmas of the precomputed blurs; a point's blur mixes the two around it.
-// Each pixel made a square of `factor` pixels.
-Rgb8 magnified(const Rgb8& p, int factor) {
-  if (factor <= 1) return p;
-  Rgb8 out{p.width * factor, p.height * factor, {}};
-  out.pixels.resize(static_cast<size_t>(out.width) * out.height * 3);
-  for (int y = 0; y < out.height; ++y)
-    for (int x = 0; x < out.width; ++x)
-      for (int ch = 0; ch < 3; ++ch)
-        out.pixels[(static_cast<size_t>(y) * out.width + x) * 3 + ch] =
-            p.pixels[(static_cast<size_t>(y / factor) * p.width + x / factor) * 3 + ch];
-  return out;
-}
-
 const double kLevels[] = {0, 0.5, 1, 1.5, 2, 3, 4, 6, 8};
 constexpr int kLevelCount = sizeof kLevels / sizeof kLevels[0];
+
+double gradientEnergy(const Planes& p, int x0, int y0, int size) {
+  double sum = 0;
+  for (int y = y0 + 1; y < y0 + size - 1; ++y)
+    for (int x = x0 + 1; x < x0 + size - 1; ++x) {
+      const double gx = p.at(0, x + 1, y) - p.at(0, x - 1, y), gy = p.at(0, x, y + 1) - p.at(0, x, y - 1);
+      sum += gx * gx + gy * gy;
+    }
+  return std::sqrt(sum / ((size - 2) * (size - 2)));
+}
+
+// Mean squared difference of a tile of `a` at (ax, ay) against `b` at (bx, by).
+double difference(const Planes& a, int ax, int ay, const Planes& b, int bx, int by, int size, int step) {
+  double sum = 0;
+  int n = 0;
+  for (int y = 0; y < size; y += step)
+    for (int x = 0; x < size; x += step) {
+      const double d = a.at(0, ax + x, ay + y) - b.at(0, bx + x, by + y);
+      sum += d * d;
+      ++n;
+    }
+  return sum / n;
+}
 
 }  // namespace
 
@@ -231,41 +242,14 @@ Rgb8 writeBracket(const std::string& folder, const BracketOptions& options) {
       }
     char name[32];
     std::snprintf(name, sizeof name, "/foto-%04d.jpg", k + 1);
-    writeJpeg(folder + name, magnified(toRgb8(frame), o.enlarge), o.quality);
+    writeJpeg(folder + name, toRgb8(frame, o.enlarge), o.quality);
   }
   Planes truth(o.width, o.height, 3);
   for (int ch = 0; ch < 3; ++ch)
     for (int y = 0; y < o.height; ++y)
       for (int x = 0; x < o.width; ++x) truth.at(ch, x, y) = scene.at(ch, x + margin, y + margin);
-  return magnified(toRgb8(truth), o.enlarge);
+  return toRgb8(truth, o.enlarge);
 }
-
-namespace {
-
-double gradientEnergy(const Planes& p, int x0, int y0, int size) {
-  double sum = 0;
-  for (int y = y0 + 1; y < y0 + size - 1; ++y)
-    for (int x = x0 + 1; x < x0 + size - 1; ++x) {
-      const double gx = p.at(0, x + 1, y) - p.at(0, x - 1, y), gy = p.at(0, x, y + 1) - p.at(0, x, y - 1);
-      sum += gx * gx + gy * gy;
-    }
-  return std::sqrt(sum / ((size - 2) * (size - 2)));
-}
-
-// Mean squared difference of a tile of `a` at (ax, ay) against `b` at (bx, by).
-double difference(const Planes& a, int ax, int ay, const Planes& b, int bx, int by, int size, int step) {
-  double sum = 0;
-  int n = 0;
-  for (int y = 0; y < size; y += step)
-    for (int x = 0; x < size; x += step) {
-      const double d = a.at(0, ax + x, ay + y) - b.at(0, bx + x, by + y);
-      sum += d * d;
-      ++n;
-    }
-  return sum / n;
-}
-
-}  // namespace
 
 Score scorePicture(const Rgb8& picture, const Rgb8& truthRgb, int search) {
   const Planes pic = luminance(picture), truth = luminance(truthRgb);
@@ -289,7 +273,6 @@ Score scorePicture(const Rgb8& picture, const Rgb8& truthRgb, int search) {
       // The tile's own best match around the global one, to a tenth of a pixel.
       double bestD = 1e30;
       int bx = 0, by = 0;
-      std::vector<double> around(9, 0);
       for (int y = -local; y <= local; ++y)
         for (int x = -local; x <= local; ++x) {
           const int X = tx + ox + x, Y = ty + oy + y;
@@ -319,7 +302,6 @@ Score scorePicture(const Rgb8& picture, const Rgb8& truthRgb, int search) {
       s.maxResidual = std::max(s.maxResidual, std::sqrt(bestD / std::max(1e-9, var)));
     }
   if (ratios.empty()) return s;
-  s.tiles = static_cast<int>(ratios.size());
   std::sort(ratios.begin(), ratios.end());
   s.minRatio = ratios.front();
   s.maxRatio = ratios.back();

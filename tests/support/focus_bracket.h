@@ -64,7 +64,6 @@ struct Score {
   double minRatio = 0, medianRatio = 0, maxRatio = 0;  // local sharpness against the truth
   double maxShift = 0;   // pixels: the worst tile's residual misalignment
   double maxResidual = 0;  // the worst tile's difference left, against its contrast
-  int tiles = 0;
 };
 
 // `picture` may be cut to the area common to all frames (anywhere within
