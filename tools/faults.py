@@ -58,9 +58,16 @@ def read_list(path):
 
 
 def sync_tree():
-    """Copies the tracked and new files of the tree, rewriting only those that differ."""
+    """Copies the tracked and new files of the tree, rewriting only those that differ, and removes
+    the copies of files the tree no longer has (the build's globs would still compile them)."""
     files = subprocess.run(["git", "ls-files", "-co", "--exclude-standard", "-z"], cwd=ROOT, check=True,
                            capture_output=True).stdout.decode().split("\0")
+    kept = set(filter(None, files))
+    for folder, _, names in os.walk(SRC):
+        for name in names:
+            rel = os.path.relpath(os.path.join(folder, name), SRC)
+            if rel not in kept:
+                os.remove(os.path.join(folder, name))
     for rel in filter(None, files):
         src, dst = os.path.join(ROOT, rel), os.path.join(SRC, rel)
         if not os.path.isfile(src) or os.path.islink(src):
