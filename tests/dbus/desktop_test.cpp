@@ -145,6 +145,10 @@ TEST(StackFusion, InTheBackgroundWithTheDocksBarANotificationThatOpensThePicture
                                       "«sudo apt install hugin-tools enfuse».");
   EXPECT_FALSE(fusion.fusing());
   EXPECT_NE(record(dir).find("\"apilado\": {\"resultado\": \"fallido\""), std::string::npos);
+  // While the rail steps, the tools are held.
+  fusion.giveWay(true);
+  fusion.giveWay(false);
+  EXPECT_EQ(tools.holds, (std::vector<bool>{true, false}));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 // simulated rail's pseudo-terminal.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -117,14 +118,14 @@ TEST(StalledLine, TheProgramEndsWithinOneWriteTimeoutOfASignal) {
       },
       10000))
       << program.errorOutput();
-  // Full once the kernel, given time to move what it holds between its
-  // buffers, takes no more.
+  // Full once the kernel, given 50 ms to move what it holds between its
+  // buffers, has no room for another byte.
   ASSERT_TRUE(test::pollUntil(
       [&] {
-        bool took = false;
-        while (::write(line, "p", 1) > 0) took = true;
-        usleep(50'000);
-        return !took;
+        while (::write(line, "p", 1) > 0) {
+        }
+        pollfd room{line, POLLOUT, 0};
+        return ::poll(&room, 1, 50) == 0;
       },
       10000));
   const double signalled = platform::monotonicMs();
