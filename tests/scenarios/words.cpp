@@ -3,12 +3,17 @@
 // for a new kind of action or expectation (a camera, a file, a tool).
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <clocale>
 #include <cmath>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
+#include <locale>
 #include <sstream>
 #include <utility>
 
@@ -661,6 +666,26 @@ const std::vector<Word>& words() {
                                 : kind == "folder" && mkdir(path.c_str(), 0700) == 0))
            throw BadLine("special NAME fifo | zero | folder");
        }},
+      {"disk", "disk room BYTES: from now on a file grows to BYTES at most, as on a full disk", false,
+       [](Case&, const Args& a) {
+         if (a.at(0) != "room") throw BadLine("disk room BYTES");
+         std::signal(SIGXFSZ, SIG_IGN);  // a write past it fails instead of ending the program
+         rlimit r{};
+         getrlimit(RLIMIT_FSIZE, &r);
+         r.rlim_cur = static_cast<rlim_t>(number(a.at(1)));
+         setrlimit(RLIMIT_FSIZE, &r);
+       }},
+      {"locale", "locale point: the machine's locale writes numbers as 1,234.5 (C++ and C alike)", false,
+       [](Case&, const Args& a) {
+         struct PointDecimal : std::numpunct<char> {
+           char do_decimal_point() const override { return '.'; }
+           char do_thousands_sep() const override { return ','; }
+           std::string do_grouping() const override { return "\3"; }
+         };
+         if (a.at(0) != "point") throw BadLine("locale point");
+         std::locale::global(std::locale(std::locale::classic(), new PointDecimal));
+         std::setlocale(LC_ALL, "C.UTF-8");
+       }},
       {"file", "file NAME \"BYTES\": a file in the program's folder | file NAME = \"BYTES\" | file NAME = missing", false,
        [](Case& c, const Args& a) {
          if (a.words.size() == 2) {
@@ -752,6 +777,12 @@ const std::vector<Word>& words() {
             [](const std::string& s) { return yesNo(looksLikeUtf8(s)); }),
       table("readSlot", "readSlot BYTES=MM|TPF|TAF|SPEED|KEY|MODE|MIRROR|none...: a slot file's values",
             [](const std::string& s) { auto v = config::readSlot(s); return v ? slotText(*v) : "none"; }),
+      table("writeFailureCause", "writeFailureCause ERRNO=CAUSE...: why a file could not be written in the folder /p",
+            [](const std::string& name) {
+              for (int e = 1; e < 200; ++e)
+                if (const char* n = strerrorname_np(e); n && name == n) return platform::writeFailureCause(e, "/p");
+              throw BadLine("no error " + name);
+            }),
       table("decode", "decode \"PHASE BYTES\"=KINDS | POSITION LOST ERRORS...: what the simulated controller makes of "
                       "bytes (PHASE -: not known)",
             decode),
