@@ -21,6 +21,7 @@
 #include "config/slot_file.h"
 #include "notes/f_notas.h"
 #include "sim/decoder.h"
+#include "stacking/picture_header.h"
 #include "tests/scenarios/scenario.h"
 
 namespace velmira::scenario {
@@ -782,6 +783,11 @@ const std::vector<Word>& words() {
               for (int e = 1; e < 200; ++e)
                 if (const char* n = strerrorname_np(e); n && name == n) return platform::writeFailureCause(e, "/p");
               throw BadLine("no error " + name);
+            }),
+      table("pictureHeader", "pictureHeader BYTES=WxHxBITS|none...: a frame's size and depth from its header",
+            [](const std::string& s) {
+              auto i = stacking::readPictureHeader(s);
+              return i ? std::to_string(i->width) + "x" + std::to_string(i->height) + "x" + std::to_string(i->bitsPerSample) : "none";
             }),
       table("decode", "decode \"PHASE BYTES\"=KINDS | POSITION LOST ERRORS...: what the simulated controller makes of "
                       "bytes (PHASE -: not known)",

@@ -12,6 +12,15 @@
 namespace velmira::platform {
 namespace {
 
+// A process's state letter from /proc: "S" sleeping, "T" stopped, "Z"
+// dead and not yet collected, "" gone.
+std::string state(const std::string& pid) {
+  std::ifstream in("/proc/" + pid + "/stat");
+  std::string p, name, s;
+  in >> p >> name >> s;
+  return s;
+}
+
 TEST(PosixProcesses, LowestPriorityOutputByLinesAndACancelKillsTheWholeGroup) {
   PosixProcesses processes;
   const auto sh = processes.find("sh");
@@ -37,14 +46,8 @@ TEST(PosixProcesses, LowestPriorityOutputByLinesAndACancelKillsTheWholeGroup) {
   canceller.join();
   EXPECT_TRUE(r.cancelled);
   ASSERT_EQ(lines.size(), 1u);
-  // Gone, or dead and waiting for whoever adopted it to collect it.
-  const std::string stat = "/proc/" + lines[0] + "/stat";
-  auto running = [&] {
-    std::ifstream in(stat);
-    std::string pid, name, state;
-    return in >> pid >> name >> state && state != "Z";
-  };
-  EXPECT_TRUE(test::pollUntil([&] { return !running(); }, 1000)) << "the tool's own child still runs";
+  EXPECT_TRUE(test::pollUntil([&] { return state(lines[0]).empty() || state(lines[0]) == "Z"; }, 1000))
+      << "the tool's own child still runs";
   EXPECT_FALSE(processes.run({"/nonexistent/tool", {}, {}}, collect, cancel).started);
 }
 
@@ -52,12 +55,6 @@ TEST(PosixProcesses, LowestPriorityOutputByLinesAndACancelKillsTheWholeGroup) {
 TEST(PosixProcesses, AHeldProgramIsStoppedUntilReleased) {
   PosixProcesses processes;
   std::atomic<bool> cancel{false};
-  auto state = [](const std::string& pid) {
-    std::ifstream in("/proc/" + pid + "/stat");
-    std::string p, name, s;
-    in >> p >> name >> s;
-    return s;
-  };
   std::thread rail;
   ProcessResult r = processes.run({*processes.find("sh"), {"-c", "echo $$; exec sleep 60"}, {}},
                                   [&](const std::string& pid) {

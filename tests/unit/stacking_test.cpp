@@ -113,33 +113,6 @@ TEST_F(StackFolder, EmptyUnreadableAndMixedSizesAreRefusedByName) {
             "No se puede leer la foto b.jpg: no es un JPEG, TIFF o PNG completo.");
 }
 
-TEST(PictureHeader, SizeAndDepthOfTiffAndPng) {
-  // A big-endian TIFF of 3x2 at 16 bits, one sample count per channel.
-  std::string tiff("MM\0*\0\0\0\x08\0\x03", 10);
-  auto entry = [](int tag, int type, int count, int value) {
-    std::string e(12, '\0');
-    e[0] = static_cast<char>(tag >> 8), e[1] = static_cast<char>(tag & 255);
-    e[3] = static_cast<char>(type), e[7] = static_cast<char>(count);
-    if (type == 3 && count <= 2) e[8] = static_cast<char>(value >> 8), e[9] = static_cast<char>(value & 255);
-    else e[11] = static_cast<char>(value);
-    return e;
-  };
-  tiff += entry(256, 3, 1, 3) + entry(257, 4, 1, 2) + entry(258, 3, 3, 50) + std::string(4, '\0');
-  tiff.resize(50, '\0');
-  tiff += std::string("\0\x10\0\x10\0\x10", 6);
-  auto info = readPictureHeader(tiff);
-  ASSERT_TRUE(info);
-  EXPECT_EQ(info->width, 3);
-  EXPECT_EQ(info->height, 2);
-  EXPECT_EQ(info->bitsPerSample, 16);
-  std::string png("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x01\x00\0\0\0\xc8\x08\x02", 26);
-  info = readPictureHeader(png);
-  ASSERT_TRUE(info);
-  EXPECT_EQ(info->width, 256);
-  EXPECT_EQ(info->height, 200);
-  EXPECT_FALSE(readPictureHeader(png.substr(0, 20)));
-}
-
 class StackRun : public StackFolder {
  protected:
   StackRun() {
