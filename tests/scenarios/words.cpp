@@ -543,11 +543,11 @@ const std::vector<Word>& words() {
        [](Case& c, const Args& a) {
          for (const auto& [name, v] : pairs(a)) set(c, name, v);
        }},
-      {"select", "select LIST ITEM: the item of that text chosen in a list (- for none)", false,
+      {"select", "select LIST ITEM|#N: the item of that text (or index, 0 first) chosen in a list (- for none)", false,
        [](Case& c, const Args& a) {
          auto& list = static_cast<ComboBox&>(c.control(a.at(0)));
          std::string item = a.rest.substr(a.rest.find(' ') + 1);
-         int index = -1;
+         int index = item.size() > 1 && item[0] == '#' ? static_cast<int>(number(item.substr(1))) : -1;
          for (int i = 0; i < list.listCount(); ++i)
            if (list.items()[static_cast<size_t>(i)].text == item) index = i;
          if (index < 0 && item != "-") throw BadLine(a.at(0) + " has no item \"" + item + "\"");
