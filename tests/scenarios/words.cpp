@@ -864,16 +864,10 @@ const std::vector<Word>& words() {
                 "photos\" (its folder under Velmira, its record ended) or what it was",
        true,
        [](Case& c, const Args& a) {
-         Got got;
-         const auto& asked = c.rig.fusion.asked;
-         auto times = c.since("fuse ");
-         for (size_t i = asked.size() - times.size(); i < asked.size(); ++i) {
-           const auto& f = asked[i];
-           const bool stack = std::filesystem::path(f.folder).parent_path() == c.rig.process.pictures + "/Velmira";
-           got.push_back({times[i - (asked.size() - times.size())].first,
-                          (stack ? std::string("stack") : f.folder) + " " + std::to_string(f.photos) + " photos" +
-                              (f.ended ? "" : " before the record's end")});
-         }
+         Got got = c.since("fuse ");
+         const std::string stacks = c.rig.process.pictures + "/Velmira/";
+         for (auto& [t, what] : got)
+           if (what.rfind(stacks, 0) == 0) what = "stack" + what.substr(what.find(' '));
          compare(splitBars(a.rest), got, " | ");
        }},
       {"desktop", "desktop ITEM[@MS] | ...: what the desktop was told of a run since the last check (started, "

@@ -1,12 +1,12 @@
-// The fusion of a stack's frames, faked: it fuses nothing, and keeps what
-// it was asked, with what the folder held at that moment (the photos, and
-// whether the record had the run's end), so a test sees when it was asked.
+// The fusion of a stack's frames, faked: it fuses nothing, and writes into
+// the transcript the folder it was asked with what the folder held at that
+// moment ("fuse DIR 3 photos", " before the record's end" when the record
+// had not the run's end yet).
 // With `missing` it answers as the program does when the tools are not
 // installed.
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "platform/stack_fusion.h"
 
@@ -21,12 +21,6 @@ class FakeFusion : public platform::StackFusion {
   std::optional<std::string> fuse(const std::string& folder) override;
   void giveWay(bool stepping) override;
 
-  struct Asked {
-    std::string folder;
-    int photos = 0;      // foto-*.jpg in it
-    bool ended = false;  // its record had the run's end
-  };
-  std::vector<Asked> asked;
   bool missing = false;  // the tools are not installed
 
  private:
