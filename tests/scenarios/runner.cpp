@@ -84,13 +84,13 @@ Step parseStep(int line, const std::string& text) {
   size_t sp = t.find(' ');
   std::string first = t.substr(0, sp), rest = sp == std::string::npos ? "" : trim(t.substr(sp));
   s.word = findWord(first);
-  if (rest.rfind("= ", 0) == 0 && first != "file") {  // NAME = VALUE
-    s.word = findWord("=");
-    rest = first + " " + rest;
+  s.args = parseArgs(rest);
+  if (rest.rfind("= ", 0) == 0 && first != "file") {  // NAME = VALUE: expect NAME=VALUE, the value as it stands
+    s.word = findWord("expect");
+    s.args.words = {first + "=" + parseArgs(rest.substr(2)).rest};
   }
   if (!s.word) throw BadLine("unknown word \"" + first + "\" (velmira_scenarios --words lists them)");
   if (s.word->expectation && s.at >= 0) throw BadLine("an expectation has no time of its own");
-  s.args = parseArgs(rest);
   return s;
 }
 

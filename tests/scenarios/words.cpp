@@ -756,16 +756,9 @@ const std::vector<Word>& words() {
                       "bytes (PHASE -: not known)",
             decode),
       // What is seen.
-      {"=", "NAME = VALUE: what a control shows (text, caption, value; LED verde/rojo), a window variable, "
-            "NAME.visible/enabled/bold/size/selection/index/items/maxlength, focus, port, program, title",
+      {"expect", "expect NAME=VALUE... | NAME = VALUE: what a control shows (text, caption, value; LED verde/rojo), a "
+                 "window variable, NAME.visible/enabled/bold/size/selection/index/items/maxlength, focus, port, program",
        true,
-       [](Case& c, const Args& a) {
-         std::string want = a.rest.substr(a.rest.find("= ") + 2);
-         if (want.size() >= 2 && want.front() == '"' && want.back() == '"') want = a.words.back();
-         std::string got = c.value(a.at(0));
-         if (got != want) throw Mismatch{want, got};
-       }},
-      {"expect", "expect NAME=VALUE...: as NAME = VALUE, several at once", true,
        [](Case& c, const Args& a) {
          for (const auto& [name, want] : pairs(a))
            if (std::string got = c.value(name); got != want) throw Mismatch{name + "=" + want, name + "=" + got};
