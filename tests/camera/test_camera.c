@@ -1,10 +1,10 @@
 /* The test camera for libgphoto2, one module that is both its USB port
  * driver (an "iolib", loaded through IOLIBS) and its camera driver (a
  * "camlib", through CAMLIBS).  The library lists the port, finds the camera
- * on it by its USB ids and opens it as it does a real one; the camera takes
- * a photo by making a JPEG in its memory, hands it over as a real camera
- * does (the capture's path, then the file), and reports a RAW beside it and
- * the capture's end as events.  Words in $VELMIRA_CAMARA_PRUEBA steer it:
+ * on it by its USB ids and opens it as it does a real one; the camera hands
+ * a photo over as a real camera does (the capture's path, then the file),
+ * and reports a RAW beside it and the capture's end as events.  Words in
+ * $VELMIRA_CAMARA_PRUEBA steer it:
  *   ausente       no camera on the port
  *   reclamada     another program holds the device
  *   ocupada=N     the first N captures find it busy
@@ -47,10 +47,7 @@ typedef struct {
 
 static int ok(GPPort *port) { return (void)port, GP_OK; }
 
-static int port_open(GPPort *port) {
-  if (flag("reclamada") >= 0) return GP_ERROR_IO_USB_CLAIM;
-  return ok(port);
-}
+static int port_open(GPPort *port) { return flag("reclamada") >= 0 ? GP_ERROR_IO_USB_CLAIM : ok(port); }
 
 /* Only this camera's driver is loaded: its ids are the ones asked for. */
 static int find_device(GPPort *port, int vendor, int product) {
@@ -77,46 +74,19 @@ PortOperations *gp_port_library_operations(void) {
 
 /* ---- The camera ---- */
 
-struct photo {
-  char name[32];
-  char *data;
-  unsigned long size;
-};
-
-/* The camera's memory: the last JPEG and RAW taken. */
-static struct photo memory[2];
 static int photos, raw_pending, complete_pending, busy;
 
-/* A JPEG's frame: its start, a comment naming the photo, filler, its end. */
-static void make(struct photo *p, const char *name, unsigned long size) {
-  char head[64];
-  unsigned long n = (unsigned long)snprintf(head, sizeof head, "\xFF\xD8\xFF\xFE%c%cVelmira prueba %s", 0, 0, name);
-  free(p->data);
-  snprintf(p->name, sizeof p->name, "%s", name);
-  head[5] = (char)(n - 4); /* the comment's length, its own two bytes included */
-  if (size < n + 2) size = n + 2;
-  p->data = malloc(size);
-  p->size = size;
-  memcpy(p->data, head, n);
-  memset(p->data + n, (char)photos, size - n - 2);
-  memcpy(p->data + size - 2, "\xFF\xD9", 2);
-}
-
 static int capture(Camera *camera, CameraCaptureType type, CameraFilePath *path, GPContext *context) {
-  int gone = flag("desaparece"), size = flag("tamano");
+  int gone = flag("desaparece");
   (void)type;
   if (gone >= 0 && photos >= gone) return GP_ERROR_IO;
   if (busy > 0 && busy--) return GP_ERROR_CAMERA_BUSY;
   if (flag("llena") >= 0) return GP_ERROR_NO_SPACE;
-  ++photos;
   raw_pending = flag("raw") >= 0;
-  if (raw_pending) snprintf(path->name, sizeof path->name, "IMG_%04d.CR2", photos), make(&memory[1], path->name, 8192);
-  snprintf(path->name, sizeof path->name, "IMG_%04d.JPG", photos);
-  make(&memory[0], path->name, size > 0 ? (unsigned long)size : 4096);
-  gp_filesystem_append(camera->fs, "/", path->name, context);
   complete_pending = 1;
   strcpy(path->folder, "/");
-  return GP_OK;
+  snprintf(path->name, sizeof path->name, "IMG_%04d.JPG", ++photos);
+  return (void)gp_filesystem_append(camera->fs, "/", path->name, context), GP_OK;
 }
 
 static int wait_for_event(Camera *camera, int timeout, CameraEventType *type, void **data, GPContext *context) {
@@ -127,10 +97,10 @@ static int wait_for_event(Camera *camera, int timeout, CameraEventType *type, vo
     CameraFilePath *p = calloc(1, sizeof *p);
     raw_pending = 0;
     strcpy(p->folder, "/");
-    strcpy(p->name, memory[1].name);
+    snprintf(p->name, sizeof p->name, "IMG_%04d.CR2", photos);
+    gp_filesystem_append(camera->fs, "/", p->name, context);
     *type = GP_EVENT_FILE_ADDED;
     *data = p;
-    gp_filesystem_append(camera->fs, "/", p->name, context);
   } else if (complete_pending) {
     complete_pending = 0;
     *type = GP_EVENT_CAPTURE_COMPLETE;
@@ -138,19 +108,27 @@ static int wait_for_event(Camera *camera, int timeout, CameraEventType *type, vo
   return GP_OK;
 }
 
+/* A photo in the camera's memory, made as it is downloaded: a JPEG's frame
+ * (its start, a comment naming the photo, filler, its end), 8192 bytes for
+ * a RAW. */
+static int get_file(CameraFilesystem *fs, const char *folder, const char *name, CameraFileType type,
+                    CameraFile *file, void *data, GPContext *context) {
+  const int size = strstr(name, ".CR2") ? 8192 : flag("tamano") > 64 ? flag("tamano") : 4096;
+  char *bytes = calloc(1, (size_t)size);
+  const int n = snprintf(bytes, 64, "\xFF\xD8\xFF\xFE%c%cVelmira prueba %s", 0, 0, name);
+  int r;
+  (void)fs, (void)folder, (void)type, (void)data, (void)context;
+  bytes[5] = (char)(n - 4); /* the comment's length, its own two bytes included */
+  memcpy(bytes + size - 2, "\xFF\xD9", 2);
+  r = gp_file_append(file, bytes, (unsigned long)size);
+  free(bytes);
+  return r;
+}
+
 static int summary(Camera *camera, CameraText *text, GPContext *context) {
   (void)camera, (void)context;
   strcpy(text->text, "Model: Velmira Prueba\nSerial Number: VP-0042\n");
   return GP_OK;
-}
-
-static int get_file(CameraFilesystem *fs, const char *folder, const char *filename, CameraFileType type,
-                    CameraFile *file, void *data, GPContext *context) {
-  int i;
-  (void)fs, (void)folder, (void)type, (void)data, (void)context;
-  for (i = 0; i < 2; ++i)
-    if (memory[i].data && !strcmp(memory[i].name, filename)) return gp_file_append(file, memory[i].data, memory[i].size);
-  return GP_ERROR_FILE_NOT_FOUND;
 }
 
 static CameraFilesystemFuncs filesystem = {.get_file_func = get_file};

@@ -129,51 +129,6 @@ void edit(TextBox& t, int code) {
   t.setSelection(static_cast<int>(start), 0);
 }
 
-// The desktop's services, told into the transcript.
-class Desktop : public platform::DesktopSession {
- public:
-  explicit Desktop(test::Rig& r) : r_(r) {}
-  void inhibitSleep(const std::string& reason) override {
-    r_.transcript.add(r_.clock.nowMs(), "sleeplock on");
-    reason_ = reason;
-  }
-  void releaseSleep() override { r_.transcript.add(r_.clock.nowMs(), "sleeplock off"); }
-  std::string reason_;
-  void runStarted(const RunPlan& p) override {
-    say("started " + std::to_string(p.frames) + " frames " + std::to_string(p.photos) + " photos " +
-        std::to_string(p.expectedMs) + " ms");
-  }
-  void runProgress(int done, int frames) override { say("progress " + std::to_string(done) + "/" + std::to_string(frames)); }
-  void runEnded(const RunOutcome& o) override {
-    static const char* kHow[] = {"finished", "stopped", "link failed", "no key", "camera failed"};
-    std::string folder = o.folder;
-    if (folder.rfind(r_.dir(), 0) == 0) folder = "DIR" + folder.substr(r_.dir().size());
-    say(std::string(kHow[static_cast<int>(o.how)]) + " in frame " + std::to_string(o.frame) + "/" +
-        std::to_string(o.frames) + ", " + std::to_string(o.photos) + " photos in " + std::to_string(o.tookMs) + " ms" +
-        (folder.empty() ? "" : ", folder " + folder));
-  }
-
- private:
-  void say(const std::string& s) { r_.transcript.add(r_.clock.nowMs(), "desktop " + s); }
-  test::Rig& r_;
-};
-
-// The rig's keys, and what the desktop answers once the keys were sent: a
-// key it did not take, a notice that stops nothing (each said once).
-class Keys : public platform::KeySynth {
- public:
-  std::optional<std::string> unavailableReason() override { return rig->keys.unavailableReason(); }
-  void prepare() override { rig->keys.prepare(); }
-  std::optional<std::string> caveat() override { return rig->keys.caveat(); }
-  void keyEvent(uint8_t vk, uint8_t scan, uint32_t flags, uintptr_t extra) override {
-    rig->keys.keyEvent(vk, scan, flags, extra);
-  }
-  std::optional<std::string> failure() override { return std::exchange(refused, std::nullopt); }
-  std::optional<std::string> notice() override { return std::exchange(note, std::nullopt); }
-  test::Rig* rig = nullptr;
-  std::optional<std::string> refused, note;
-};
-
 // The simulated rail plugged in (again) under the one name the cases know.
 void plugRail(Case& c, int64_t vanishAfterBytes) {
   c.rail.reset();
@@ -389,13 +344,9 @@ std::vector<std::string> readLines(Case& c, const std::string& path) {
 
 Case::Case(const std::vector<std::string>& lines, bool onRail)
     : ports(onRail ? std::make_unique<test::PortsDir>() : nullptr),
-      keys(std::make_unique<Keys>()),
-      rig(test::RigOptions{.portsDir = ports ? ports->path() : "", .keys = keys.get()}),
+      rig(test::RigOptions{.portsDir = ports ? ports->path() : ""}),
       t0(rig.clock.nowMs()) {
   if (onRail) plugRail(*this, -1);
-  desktop_ = std::make_unique<Desktop>(rig);
-  rig.platform.desktop = desktop_.get();
-  static_cast<Keys&>(*keys).rig = &rig;
   std::map<std::string, std::string> last;  // what each watched name showed last
   for (const std::string& l : lines)
     if (l.rfind("seen ", 0) == 0) last[l.substr(5, l.find(' ', 5) - 5)] = "";
@@ -440,7 +391,7 @@ std::string Case::shown(const std::string& name) {
       {"Fotos_Recomendadas", [&] { return std::to_string(f.Fotos_Recomendadas); }},
       {"focus", [&] { return f.focused() ? f.focused()->name() : std::string("-"); }},
       {"program", [&] { return rig.process.ended ? std::string("ended") : std::string("running"); }},
-      {"sleeplock.reason", [&] { return static_cast<Desktop&>(*desktop_).reason_; }},
+      {"sleeplock.reason", [&] { return rig.desktop.reason; }},
       {"port", [&] {
          auto& p = f.MSComm_Puerto_Serie;
          const std::string settings = rail ? rail->lineSettings() : rig.serial.settings;
@@ -625,10 +576,9 @@ const std::vector<Word>& words() {
       {"keypath", "keypath unavailable|caveat|refuses|notice TEXT: the shutter key cannot be sent; its warning before "
                   "the first key; the desktop does not take the keys sent; its notice after them", false,
        [](Case& c, const Args& a) {
-         Keys& k = static_cast<Keys&>(*c.keys);
+         test::FakeKeys& k = c.rig.keys;
          const std::map<std::string, std::optional<std::string>*> said = {
-             {"unavailable", &c.rig.keys.unavailable}, {"caveat", &c.rig.keys.warning}, {"refuses", &k.refused},
-             {"notice", &k.note}};
+             {"unavailable", &k.unavailable}, {"caveat", &k.warning}, {"refuses", &k.refused}, {"notice", &k.noticed}};
          if (!said.count(a.at(0))) throw BadLine("keypath unavailable | caveat | refuses | notice");
          *said.at(a.at(0)) = a.rest.substr(a.rest.find(' ') + 1);
        }},
