@@ -174,9 +174,8 @@ TEST(KeyPath, IsChosenFromTheSession) {
   };
   for (const auto& [facts, path, caveat, reason] : cases) {
     const qt::KeyChoice k = qt::chooseKeyPath(facts);
-    EXPECT_EQ(k.path, path) << facts.wayland << facts.portal << facts.xDisplay;
-    EXPECT_EQ(k.caveat.has_value(), caveat) << facts.wayland << facts.portal << facts.xDisplay;
-    EXPECT_EQ(k.reason.has_value(), reason) << facts.wayland << facts.portal << facts.xDisplay;
+    EXPECT_EQ(std::tuple(k.path, k.caveat.has_value(), k.reason.has_value()), std::tuple(path, caveat, reason))
+        << facts.wayland << facts.portal << facts.xDisplay;
   }
 }
 
