@@ -18,7 +18,7 @@
 
 #include "qt/field_edit.h"
 #include "qt/spanish_texts.h"
-#include "tests/gui/window_rig.h"
+#include "tests/support/real_window_rig.h"
 
 namespace velmira {
 namespace {
@@ -96,6 +96,8 @@ TEST(FieldTyping, KeyCodesAreTheWindowsOnes) {
   }
 }
 
+// Where Enter moves the focus is in fields.scn; here the key, the focus
+// and the selection go both ways between the widgets and the model.
 TEST(FieldTyping, FocusMovesBothWaysAndEnterMovesItOn) {
   WindowRig r;
   r.start();
@@ -106,16 +108,9 @@ TEST(FieldTyping, FocusMovesBothWaysAndEnterMovesItOn) {
   EXPECT_EQ(frames->selectedText(), "25");
   r.form().SetFocus(r.form().Text9);
   EXPECT_EQ(QApplication::focusWidget(), r.w("Text9")) << "the logic's focus moves the widgets'";
-
-  const size_t startUpBoxes = r.rig.messages.shown.size();
-  QTest::keyClick(enter(r, "Text10"), Qt::Key_Return);
-  EXPECT_EQ(QApplication::focusWidget(), r.w("B_Procesar"));
-  EXPECT_EQ(r.form().focused(), &r.form().B_Procesar);
-  EXPECT_EQ(r.w<QLineEdit>("Text10")->text(), "4");
-  QTest::keyClick(enter(r, "Text9"), Qt::Key_Enter, Qt::KeypadModifier);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
   EXPECT_EQ(QApplication::focusWidget(), r.w("Text2"));
   EXPECT_EQ(r.w<QLineEdit>("Text2")->selectedText(), "0") << "the field it lands on selects its text";
-  EXPECT_EQ(r.rig.messages.shown.size(), startUpBoxes) << "Enter shows no box";
 }
 
 TEST(FieldTyping, TheContextMenuIsInSpanishAndPastesUnscreened) {
@@ -264,7 +259,7 @@ TEST(WindowSync, ButtonsTheirAccessKeysAndTheCloseBoxRunTheirHandlers) {
 TEST(WindowSync, AMoveShowsItsPositionAtTheScreensPaceAndTheLastOneWhenItEnds) {
   WindowRig r(/*qtEvents=*/true);
   r.start();
-  r.connect();
+  r.rig.connect();
   r.rig.clock.advance(2000);
   auto* position = r.w<QLineEdit>("Text2");
   int shown = 0;

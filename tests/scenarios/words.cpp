@@ -68,6 +68,12 @@ std::vector<std::string> splitBars(const std::string& text) {
 
 std::string yesNo(bool b) { return b ? "yes" : "no"; }
 
+// A colour number as "R,G,B" ("-": the toolkit's default).
+std::string rgbText(int64_t c) {
+  if (c < 0) return "-";
+  return std::to_string(c & 255) + "," + std::to_string((c >> 8) & 255) + "," + std::to_string((c >> 16) & 255);
+}
+
 std::string colour(uint32_t c) {
   if (c == kGreen) return "verde";
   if (c == kRed) return "rojo";
@@ -480,6 +486,9 @@ std::string Case::shown(const std::string& name) {
                 std::to_string(g.height);
        }},
       {"stretch", [&] { return yesNo(static_cast<Image&>(c).stretch()); }},
+      {"tip", [&] { return c.toolTip(); }},
+      {"face", [&] { return rgbText(c.backColor()); }},
+      {"fore", [&] { return rgbText(c.foreColor()); }},
   };
   if (!prop.empty()) {
     auto it = props.find(prop);
@@ -757,7 +766,7 @@ const std::vector<Word>& words() {
             decode),
       // What is seen.
       {"=", "NAME = VALUE: what a control shows (text, caption, value; LED verde/rojo), a window variable, "
-            "NAME.visible/enabled/bold/size/selection/index/items/maxlength, focus, port, program, title",
+            "NAME.visible/enabled/bold/size/selection/index/items/maxlength/geometry/tip/face/fore, focus, port, program, title",
        true,
        [](Case& c, const Args& a) {
          std::string want = a.rest.substr(a.rest.find("= ") + 2);
@@ -769,6 +778,14 @@ const std::vector<Word>& words() {
        [](Case& c, const Args& a) {
          for (const auto& [name, want] : pairs(a))
            if (std::string got = c.value(name); got != want) throw Mismatch{name + "=" + want, name + "=" + got};
+       }},
+      {"drawn", "drawn NAME PROP=VALUE...: NAME.PROP = VALUE for each (geometry, size, bold, face, fore, tip; text: "
+                "what it shows)",
+       true,
+       [](Case& c, const Args& a) {
+         for (const auto& [p, want] : pairs(Args{{a.words.begin() + 1, a.words.end()}, ""}))
+           if (std::string got = c.value(a.at(0) + (p == "text" ? "" : "." + p)); got != want)
+             throw Mismatch{p + "=" + want, p + "=" + got};
        }},
       {"line", "line LETTERS[@MS]...: the bytes written since the last line check; with @MS each group's time", true,
        expectLine},
