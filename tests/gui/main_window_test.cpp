@@ -29,8 +29,8 @@ QColor shownAt(QWidget& window, QPoint p) { return window.grab().toImage().pixel
 }
 
 // Every widget shows what its control holds: place (twips to pixels,
-// rounded), font, tool tip, caption and colours.  What the controls hold is
-// in tests/scenarios/window.scn.
+// rounded), font, tool tip, state, caption and colours.  What the controls
+// hold is in tests/scenarios/window.scn.
 TEST(MainWindow, EveryWidgetShowsItsControlsPlaceFontTipCaptionAndColours) {
   WindowRig r;
   r.rig.devices.names = {"USB Serial (ttyUSB0) (COM3)", "velmira-sim (pts/4) (COM7)"};
@@ -47,6 +47,7 @@ TEST(MainWindow, EveryWidgetShowsItsControlsPlaceFontTipCaptionAndColours) {
     const std::string& name = c->name();
     EXPECT_EQ(w->geometry(), QRect(px(g.left), px(g.top), px(g.width), px(g.height))) << name;
     EXPECT_EQ(w->toolTip().toStdString(), c->toolTip()) << name;
+    EXPECT_EQ(std::pair(w->isEnabled(), w->isHidden()), std::pair(c->enabled(), !c->visible())) << name;
     const QString family = qt::familyFor(c->font().name);
     EXPECT_DOUBLE_EQ(w->font().pointSizeF(), c->font().size) << name;
     EXPECT_EQ(w->font().bold(), c->font().bold) << name;
