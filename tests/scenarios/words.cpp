@@ -779,14 +779,6 @@ const std::vector<Word>& words() {
          for (const auto& [name, want] : pairs(a))
            if (std::string got = c.value(name); got != want) throw Mismatch{name + "=" + want, name + "=" + got};
        }},
-      {"drawn", "drawn NAME PROP=VALUE...: NAME.PROP = VALUE for each (geometry, size, bold, face, fore, tip; text: "
-                "what it shows)",
-       true,
-       [](Case& c, const Args& a) {
-         for (const auto& [p, want] : pairs(Args{{a.words.begin() + 1, a.words.end()}, ""}))
-           if (std::string got = c.value(a.at(0) + (p == "text" ? "" : "." + p)); got != want)
-             throw Mismatch{p + "=" + want, p + "=" + got};
-       }},
       {"line", "line LETTERS[@MS]...: the bytes written since the last line check; with @MS each group's time", true,
        expectLine},
       {"waits", "waits MS... (- none): the waits the window made since the last check, in order", true,
