@@ -798,7 +798,8 @@ const std::vector<Word>& words() {
       table("decode", "decode \"PHASE BYTES\"=KINDS | POSITION LOST ERRORS [shots= holds= open reset-lost=]...: what "
                       "the simulated controller makes of bytes (PHASE -: not known; ! a reset, ~X X while restarting)",
             decode),
-      table("simArgs", "simArgs \"ARGS\"=OPTIONS|refused...: velmira-sim's command line ('' an empty argument)", simArgs),
+      table("simArgs", "simArgs \"ARGS\"=OPTIONS|refused...: velmira-sim's command line ('' an empty argument)",
+            simArgs),
       table("simLog", "simLog LINE=LINE|none...: a line of velmira-sim's event log (' for \") read and written again",
             simLog),
       // What is seen.

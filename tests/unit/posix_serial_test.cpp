@@ -221,12 +221,12 @@ TEST(VirtualPorts, ComeAfterTheSystemsAndKeepTheirNumberWhenPluggedInAgainOnAnot
   PortRegistry registry;
   DeviceInfo system{"/dev/ttyS0", "ttyS0", "", "", "", "", ""};
   PortEnumerator e(registry, [&] { return std::vector<DeviceInfo>{system}; }, ports.path());
-  const std::string serie = "Puerto serie (ttyS0) (COM1)";
-  EXPECT_EQ(e.displayNames(), (std::vector<std::string>{serie, "velmira-sim-1 (" + pty.slave.substr(5) + ") (COM2)"}));
+  const std::string serie = "Puerto serie (ttyS0) (COM1)", sim = "velmira-sim-1 (";
+  EXPECT_EQ(e.displayNames(), (std::vector<std::string>{serie, sim + pty.slave.substr(5) + ") (COM2)"}));
   std::filesystem::remove(link);
   EXPECT_EQ(e.displayNames(), std::vector<std::string>{serie});
   std::filesystem::create_symlink(again.slave, link);
-  EXPECT_EQ(e.displayNames(), (std::vector<std::string>{serie, "velmira-sim-1 (" + again.slave.substr(5) + ") (COM2)"}));
+  EXPECT_EQ(e.displayNames(), (std::vector<std::string>{serie, sim + again.slave.substr(5) + ") (COM2)"}));
   EXPECT_EQ(registry.deviceFor(2)->path, link);
 }
 
