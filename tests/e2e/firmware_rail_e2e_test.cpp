@@ -59,10 +59,7 @@ TEST_P(FirmwareRailE2E, APositioningMoveOfEightStepsAndThreeBackReachesTheDriver
   auto rise = [&](const sim::PinChange& p) { return p.high && sim::arduinoPinName(p.port, p.bit) == c.pin; };
   EXPECT_EQ(std::count_if(pins.begin(), pins.end(), rise), c.rises);
   rail.stop();
-  EXPECT_EQ(rail.figure("errors"), 0);
-  EXPECT_EQ(rail.figure("lost"), 0);
   EXPECT_EQ(rail.figure("shots"), 0) << "the shutter output never moved";
-  EXPECT_EQ(rail.figure("energised"), 0);
   EXPECT_EQ(rail.figure("position"), c.position) << "the rail went where the window counted";
 }
 
@@ -112,11 +109,6 @@ TEST(FirmwareRailTimingE2E, AStackRunOnTheRealClockHoldsDThirteenHighForASecondP
   // how long past it a loaded machine holds is for the benchmarks.
   ASSERT_EQ(rail.holds().size(), 2u);
   for (double h : rail.holds()) EXPECT_GT(h, 900.0);
-  const sim::Summary s = rail.summary();
-  EXPECT_EQ(s.resets, 1);
-  EXPECT_EQ(s.tally.lostDuringReset, 1);
-  EXPECT_EQ(s.tally.errors, 0);
-  EXPECT_EQ(s.tally.position, 4);
 }
 
 }  // namespace

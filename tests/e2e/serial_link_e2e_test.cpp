@@ -126,30 +126,10 @@ TEST_F(SerialLinkE2E, ASignalOrAnUnpluggingEndsTheSimulatorCleanlyRemovingThePor
   }
 }
 
-TEST(SimProgram, EndsWithOneWhenThePortCannotBePublishedAndRemovesOnlyTheLinksOfKilledSimulators) {
-  PortsDir ports;
-  fs::create_directories(ports.path());
-  const std::string taken = ports.path() + "/taken";  // a live link of that name
-  // No process has the first number (above the kernel's largest pid).
-  const std::string stale = ports.path() + "/velmira-sim-99999999-1";
-  const std::string alive = ports.path() + "/velmira-sim-" + std::to_string(getpid()) + "-7";
-  fs::create_symlink("/dev/null", taken);
-  fs::create_symlink("/dev/pts/999", stale);
-  fs::create_symlink("/dev/pts/998", alive);
-  const std::pair<std::vector<std::string>, int> runs[] = {{{"--dir", "relative/ports"}, 1},
-                                                           {{"--dir", ports.path(), "--name", "taken"}, 1},
-                                                           {{"--dir", ports.path(), "--vanish-after-ms", "100"}, 0}};
-  for (const auto& [args, code] : runs) {
-    ChildProcess p(VELMIRA_SIM_EXE, args);
-    EXPECT_EQ(p.wait(5000), code) << args.back();
-    EXPECT_EQ(p.errorOutput().empty(), code == 0) << args.back() << ": " << p.errorOutput();
-  }
-  EXPECT_EQ(fs::read_symlink(taken), "/dev/null") << "someone else's link is kept";
-  EXPECT_FALSE(fs::is_symlink(stale));
-  EXPECT_TRUE(fs::is_symlink(alive)) << "the link of a running simulator stays";
-}
-
-TEST(SimProgram, TheSummaryForPeopleTheLiveStatusLineAndAPortsDirectoryForThisUserOnly) {
+// Its ports directory: made for this user only when it is missing; a port
+// that cannot be published ends it with 1; the links of killed simulators
+// go at the next start.  And the summary for people and the status line.
+TEST(SimProgram, ThePortsDirectoryTheExitCodesAndTheSummaryForPeople) {
   PortsDir ports;  // the directory itself is missing
   ChildProcess p(VELMIRA_SIM_EXE, {"--dir", ports.path(), "--name", "rail", "--status", "--vanish-after-ms", "300"});
   EXPECT_EQ(p.wait(5000), 0);
@@ -162,6 +142,25 @@ TEST(SimProgram, TheSummaryForPeopleTheLiveStatusLineAndAPortsDirectoryForThisUs
   EXPECT_NE(p.errorOutput().find("\rposición 0  motor OFF  disparos 0  perdidos 0  errores 0  puerto cerrado"),
             std::string::npos)
       << p.errorOutput();
+
+  const std::string taken = ports.path() + "/taken";  // a live link of that name
+  // No process has the first number (above the kernel's largest pid).
+  const std::string stale = ports.path() + "/velmira-sim-99999999-1";
+  const std::string alive = ports.path() + "/velmira-sim-" + std::to_string(getpid()) + "-7";
+  fs::create_symlink("/dev/null", taken);
+  fs::create_symlink("/dev/pts/999", stale);
+  fs::create_symlink("/dev/pts/998", alive);
+  const std::pair<std::vector<std::string>, int> runs[] = {{{"--dir", "relative/ports"}, 1},
+                                                           {{"--dir", ports.path(), "--name", "taken"}, 1},
+                                                           {{"--dir", ports.path(), "--vanish-after-ms", "100"}, 0}};
+  for (const auto& [args, code] : runs) {
+    ChildProcess run(VELMIRA_SIM_EXE, args);
+    EXPECT_EQ(run.wait(5000), code) << args.back();
+    EXPECT_EQ(run.errorOutput().empty(), code == 0) << args.back() << ": " << run.errorOutput();
+  }
+  EXPECT_EQ(fs::read_symlink(taken), "/dev/null") << "someone else's link is kept";
+  EXPECT_FALSE(fs::is_symlink(stale));
+  EXPECT_TRUE(fs::is_symlink(alive)) << "the link of a running simulator stays";
 }
 
 TEST(SimProgram, TheSummaryNamesEveryFigure) {
