@@ -63,11 +63,15 @@ PosixSerialPort portFor(const std::string& path) {
   return PosixSerialPort([path](int16_t) { return std::optional<std::string>(path); });
 }
 
+// And only while open; the port number cannot change while it is.
 TEST(PosixSerialPort, WritesExactlyTheBytesOfEachCommandAtNineSixHundredEightNOne) {
   Pty pty;
   PosixSerialPort port = portFor(pty.slave);
+  EXPECT_THROW(port.write("p"), Failure);
   port.setPortNumber(3);
   port.open();
+  EXPECT_THROW(port.setPortNumber(4), Failure);
+  EXPECT_THROW(port.open(), Failure);
   port.setSettings("9600,N,8,1");
   for (const char* c : {"p", "a", "b", "r", "s"}) port.write(c);
   EXPECT_EQ(pty.readAvailable(), "pabrs");
@@ -89,16 +93,6 @@ TEST(PosixSerialPort, WritesExactlyTheBytesOfEachCommandAtNineSixHundredEightNOn
   EXPECT_FALSE(port.isOpen());
   EXPECT_EQ(pty.readAvailable(), "p");
   EXPECT_EQ(g_outputFlushes, flushes) << "a close with nothing left over discards nothing";
-}
-
-TEST(PosixSerialPort, ThePortNumberCannotChangeWhileOpenAndAClosedPortRefusesWrites) {
-  Pty pty;
-  PosixSerialPort port = portFor(pty.slave);
-  EXPECT_THROW(port.write("p"), Failure);
-  port.open();
-  EXPECT_THROW(port.setPortNumber(4), Failure);
-  EXPECT_THROW(port.open(), Failure);
-  port.close();
   EXPECT_THROW(port.write("p"), Failure);
   EXPECT_NO_THROW(port.setPortNumber(4));
 }
@@ -112,27 +106,6 @@ TEST(PortNames, ShowManufacturerModelAndDeviceBeforeTheNumber) {
       {{"/dev/ttyS0", "ttyS0", "", "", "", "", ""}, "Puerto serie (ttyS0) (COM1)"},
       {{"/dev/ttyUSB1", "ttyUSB1", "FTDI FT232R", "FTDI", "0403", "6001", "A1"}, "FTDI FT232R (ttyUSB1) (COM1)"}};
   for (const Case& c : cases) EXPECT_EQ(PortRegistry::displayName(c.d, 1), c.name);
-}
-
-TEST(PortNumbers, StayWithTheirDeviceForTheWholeRun) {
-  PortRegistry r;
-  DeviceInfo uno{"/dev/ttyACM0", "ttyACM0", "Arduino Uno", "", "2341", "0043", "85734"};
-  DeviceInfo ch340{"/dev/ttyUSB0", "ttyUSB0", "USB2.0-Serial", "", "1a86", "7523", ""};
-  EXPECT_EQ(r.numberFor(uno), 1);
-  EXPECT_EQ(r.numberFor(ch340), 2);
-  EXPECT_EQ(r.numberFor(uno), 1);
-  // Unplugged and plugged back in on another path: the serial number tells.
-  DeviceInfo unoAgain = uno;
-  unoAgain.path = "/dev/ttyACM1";
-  unoAgain.systemName = "ttyACM1";
-  EXPECT_EQ(r.numberFor(unoAgain), 1);
-  EXPECT_EQ(r.deviceFor(1)->path, "/dev/ttyACM1");
-  // Without a serial number only the path can tell.
-  DeviceInfo ch340Elsewhere = ch340;
-  ch340Elsewhere.path = "/dev/ttyUSB3";
-  EXPECT_EQ(r.numberFor(ch340Elsewhere), 3);
-  EXPECT_EQ(r.numberFor(ch340), 2);
-  EXPECT_FALSE(r.deviceFor(9));
 }
 
 // Root may open anything: these run as an ordinary user, in a child.  A port
@@ -212,22 +185,40 @@ TEST(VirtualPorts, OnlyLinksToTerminalsAreListedAndOpened) {
   EXPECT_TRUE(scanVirtualPorts(dir + "/missing").empty());
 }
 
-TEST(VirtualPorts, ComeAfterTheSystemsAndKeepTheirNumberWhenPluggedInAgainOnAnotherTerminal) {
+// The numbers stay with their device for the whole run: a USB adapter is
+// known again by its serial number, one without by its path, a simulator's
+// port (listed after the system's) by its link, on whatever terminal.
+TEST(PortNumbers, StayWithTheirDeviceForTheWholeRun) {
   Pty pty, again;
   test::PortsDir ports;
   const std::string link = ports.path() + "/velmira-sim-1";
   std::filesystem::create_directories(ports.path());
   std::filesystem::create_symlink(pty.slave, link);
+  DeviceInfo uno{"/dev/ttyACM0", "ttyACM0", "Arduino Uno", "", "2341", "0043", "85734"};
+  DeviceInfo ch340{"/dev/ttyUSB0", "ttyUSB0", "USB2.0-Serial", "", "1a86", "7523", ""};
+  std::vector<DeviceInfo> system{uno, ch340};
   PortRegistry registry;
-  DeviceInfo system{"/dev/ttyS0", "ttyS0", "", "", "", "", ""};
-  PortEnumerator e(registry, [&] { return std::vector<DeviceInfo>{system}; }, ports.path());
-  const std::string serie = "Puerto serie (ttyS0) (COM1)", sim = "velmira-sim-1 (";
-  EXPECT_EQ(e.displayNames(), (std::vector<std::string>{serie, sim + pty.slave.substr(5) + ") (COM2)"}));
+  PortEnumerator e(registry, [&] { return system; }, ports.path());
+  const std::string sim = "velmira-sim-1 (";
+  EXPECT_EQ(e.displayNames(), (std::vector<std::string>{"Arduino Uno (ttyACM0) (COM1)",
+                                                        "USB2.0-Serial (ttyUSB0) (COM2)",
+                                                        sim + pty.slave.substr(5) + ") (COM3)"}));
+  // Each unplugged and plugged in again elsewhere.
+  system.clear();
   std::filesystem::remove(link);
-  EXPECT_EQ(e.displayNames(), std::vector<std::string>{serie});
+  EXPECT_TRUE(e.displayNames().empty());
+  uno.path = "/dev/ttyACM1";
+  uno.systemName = "ttyACM1";
+  ch340.path = "/dev/ttyUSB3";
+  ch340.systemName = "ttyUSB3";
+  system = {ch340, uno};
   std::filesystem::create_symlink(again.slave, link);
-  EXPECT_EQ(e.displayNames(), (std::vector<std::string>{serie, sim + again.slave.substr(5) + ") (COM2)"}));
-  EXPECT_EQ(registry.deviceFor(2)->path, link);
+  EXPECT_EQ(e.displayNames(), (std::vector<std::string>{"USB2.0-Serial (ttyUSB3) (COM4)",
+                                                        "Arduino Uno (ttyACM1) (COM1)",
+                                                        sim + again.slave.substr(5) + ") (COM3)"}));
+  EXPECT_EQ(registry.deviceFor(1)->path, "/dev/ttyACM1");
+  EXPECT_EQ(registry.deviceFor(3)->path, link);
+  EXPECT_FALSE(registry.deviceFor(9));
 }
 
 }  // namespace
