@@ -84,13 +84,13 @@ Step parseStep(int line, const std::string& text) {
   size_t sp = t.find(' ');
   std::string first = t.substr(0, sp), rest = sp == std::string::npos ? "" : trim(t.substr(sp));
   s.word = findWord(first);
-  if (rest.rfind("= ", 0) == 0 && first != "file") {  // NAME = VALUE
-    s.word = findWord("=");
-    rest = first + " " + rest;
+  s.args = parseArgs(rest);
+  if (rest.rfind("= ", 0) == 0 && first != "file") {  // NAME = VALUE: expect NAME=VALUE, the value as it stands
+    s.word = findWord("expect");
+    s.args.words = {first + "=" + parseArgs(rest.substr(2)).rest};
   }
   if (!s.word) throw BadLine("unknown word \"" + first + "\" (velmira_scenarios --words lists them)");
   if (s.word->expectation && s.at >= 0) throw BadLine("an expectation has no time of its own");
-  s.args = parseArgs(rest);
   return s;
 }
 
@@ -103,14 +103,9 @@ std::vector<CaseText> readFile(const std::string& path) {
   for (int n = 1; std::getline(in, raw); ++n) {
     std::string t = trim(raw);
     if (t.empty() || t[0] == '#') continue;
-    if (t.rfind("case ", 0) == 0) {
-      cases.push_back({trim(t.substr(5)), n, shared});
-      for (const CaseText& c : cases)
-        if (&c != &cases.back() && c.name == cases.back().name)
-          throw BadLine(path + ":" + std::to_string(n) + ": a second case named \"" + c.name + "\"");
-    } else {
-      (cases.empty() ? shared : cases.back().lines).push_back({n, t});
-    }
+    // (Two cases of one name are refused by the build: each is a test of that name.)
+    if (t.rfind("case ", 0) == 0) cases.push_back({trim(t.substr(5)), n, shared});
+    else (cases.empty() ? shared : cases.back().lines).push_back({n, t});
   }
   return cases;
 }

@@ -17,6 +17,7 @@
 #include "notes/f_notas.h"
 #include "sim/decoder.h"
 #include "sim/options.h"
+#include "stack/shutter.h"
 #include "tests/scenarios/scenario.h"
 
 namespace velmira::scenario {
@@ -68,6 +69,18 @@ std::vector<std::string> splitBars(const std::string& text) {
 }
 
 std::string yesNo(bool b) { return b ? "yes" : "no"; }
+
+// A colour number as "R,G,B" ("-": the toolkit's default).
+std::string rgbText(int64_t c) {
+  if (c < 0) return "-";
+  return std::to_string(c & 255) + "," + std::to_string((c >> 8) & 255) + "," + std::to_string((c >> 16) & 255);
+}
+
+// The case's folder changes from run to run: DIR in what is shown.
+std::string dirless(const test::Rig& r, std::string text) {
+  if (size_t at = text.find(r.dir()); at != std::string::npos) text.replace(at, r.dir().size(), "DIR");
+  return text;
+}
 
 std::string colour(uint32_t c) {
   if (c == kGreen) return "verde";
@@ -147,8 +160,7 @@ class Desktop : public platform::DesktopSession {
   void runProgress(int done, int frames) override { say("progress " + std::to_string(done) + "/" + std::to_string(frames)); }
   void runEnded(const RunOutcome& o) override {
     static const char* kHow[] = {"finished", "stopped", "link failed", "no key", "camera failed"};
-    std::string folder = o.folder;
-    if (folder.rfind(r_.dir(), 0) == 0) folder = "DIR" + folder.substr(r_.dir().size());
+    const std::string folder = dirless(r_, o.folder);
     say(std::string(kHow[static_cast<int>(o.how)]) + " in frame " + std::to_string(o.frame) + "/" +
         std::to_string(o.frames) + ", " + std::to_string(o.photos) + " photos in " + std::to_string(o.tookMs) + " ms" +
         (folder.empty() ? "" : ", folder " + folder));
@@ -238,53 +250,45 @@ void compare(std::vector<std::string> expected, const Got& got, const std::strin
   throw Mismatch{join(expected, sep), join(shown, sep)};
 }
 
-// The line: letters written at one time are one group, "pp@200".
-std::vector<std::string> letters(const std::vector<std::string>& groups) {
-  std::vector<std::string> out;
+// The line: letters written at one time are one group, "pp@200"; letters
+// without a time count by their order only.
+void expectLine(Case& c, const Args& a) {
+  std::vector<std::string> groups = a.words == std::vector<std::string>{"-"} ? std::vector<std::string>{} : a.words;
+  std::string want;
+  std::vector<std::string> letters;  // each with its time when asked
   for (const std::string& g : groups) {
     auto [what, t] = timed(g);
-    for (char ch : what) out.push_back(t >= 0 ? std::string(1, ch) + "@" + std::to_string(t) : std::string(1, ch));
+    want += what;
+    for (char ch : what) letters.push_back(std::string(1, ch) + (t >= 0 ? "@" + std::to_string(t) : ""));
   }
-  return out;
-}
-
-void expectLine(Case& c, const Args& a) {
-  std::vector<std::string> groups = a.words;
-  if (groups.size() == 1 && groups[0] == "-") groups.clear();
+  std::vector<std::string> got;  // as written: the letters of one time together
   if (c.rail) {  // the bytes the rail received, in order
-    std::string want;
-    for (const std::string& g : groups) want += g;
-    size_t& mark = c.railMark;
-    c.rail->waitForBytes(mark + want.size(), 5000);
-    std::string got = c.rail->bytes().substr(mark);
-    mark += got.size();
-    if (got != want) throw Mismatch{want.empty() ? "-" : want, got.empty() ? "-" : got};
-    return;
-  }
-  Got got = c.since("write ");
-  try {
-    compare(letters(groups), got, " ");
-  } catch (const Mismatch& m) {
-    // Shown as written: letters of one time together.
-    bool timesAsked = m.expected.find('@') != std::string::npos;
-    std::string shown;
-    for (size_t i = 0; i < got.size(); ++i) {
-      shown += got[i].second;
-      bool last = i + 1 == got.size() || got[i + 1].first != got[i].first;
-      if (timesAsked && last) shown += "@" + std::to_string(got[i].first) + (i + 1 < got.size() ? " " : "");
+    c.rail->waitForBytes(c.railMark + want.size(), 5000);
+    const std::string bytes = c.rail->bytes().substr(c.railMark);
+    c.railMark += bytes.size();
+    if (bytes == want) return;
+    if (!bytes.empty()) got.push_back(bytes);
+  } else {
+    Got written = c.since("write ");
+    try {
+      return compare(letters, written, " ");
+    } catch (const Mismatch&) {
     }
-    throw Mismatch{join(groups, " "), shown.empty() ? "-" : shown};
+    const bool timesAsked = a.rest.find('@') != std::string::npos;
+    for (size_t i = 0; i < written.size(); ++i) {
+      if (i == 0 || (timesAsked && written[i - 1].first != written[i].first)) got.emplace_back();
+      got.back() += written[i].second;
+      if (timesAsked && (i + 1 == written.size() || written[i + 1].first != written[i].first))
+        got.back() += "@" + std::to_string(written[i].first);
+    }
   }
+  throw Mismatch{join(groups, " "), join(got, " ")};
 }
 
-std::string boxText(const platform::MessageBoxRequest& r, bool full, const std::string& dir) {
-  auto shortened = [&](std::string text) {
-    if (size_t at = text.find(dir); at != std::string::npos) text = text.substr(0, at) + "DIR" + text.substr(at + dir.size());
-    return text;
-  };
-  if (!full) return shortened(r.text);
-  return shortened(r.text) + " | title " + r.title + (r.icon == platform::Icon::Critical ? " | critical" : "") +
-         (r.detail.empty() ? "" : " | detail " + shortened(r.detail));
+std::string boxText(const platform::MessageBoxRequest& r, bool full, const test::Rig& rig) {
+  if (!full) return dirless(rig, r.text);
+  return dirless(rig, r.text) + " | title " + r.title + (r.icon == platform::Icon::Critical ? " | critical" : "") +
+         (r.detail.empty() ? "" : " | detail " + dirless(rig, r.detail));
 }
 
 void visible(Case& c, const Args& a, bool shown) {
@@ -391,7 +395,7 @@ void expectBox(Case& c, const Args& a, bool question) {
   std::string got = "no box";
   if (c.boxesSeen < shown.size())
     got = (asked(c, c.boxesSeen) == question ? "" : question ? "(no question) " : "(a question) ") +
-          boxText(shown[c.boxesSeen], full, c.rig.dir());
+          boxText(shown[c.boxesSeen], full, c.rig);
   ++c.boxesSeen;
   if (got != a.rest) throw Mismatch{a.rest, got};
 }
@@ -523,6 +527,9 @@ std::string Case::shown(const std::string& name) {
                 std::to_string(g.height);
        }},
       {"stretch", [&] { return yesNo(static_cast<Image&>(c).stretch()); }},
+      {"tip", [&] { return c.toolTip(); }},
+      {"face", [&] { return rgbText(c.backColor()); }},
+      {"fore", [&] { return rgbText(c.foreColor()); }},
   };
   if (!prop.empty()) {
     auto it = props.find(prop);
@@ -537,10 +544,7 @@ std::string Case::shown(const std::string& name) {
     case Kind::ScrollBar: return std::to_string(static_cast<ScrollBar&>(c).value());
     case Kind::ComboBox: return static_cast<ComboBox&>(c).text();
     case Kind::Shape: return colour(static_cast<Shape&>(c).fillColor());
-    case Kind::Image: {
-      std::string p = static_cast<Image&>(c).picture();
-      return p.rfind(rig.dir(), 0) == 0 ? "DIR" + p.substr(rig.dir().size()) : p;
-    }
+    case Kind::Image: return dirless(rig, static_cast<Image&>(c).picture());
     default: throw BadLine(base + " shows no value");
   }
 }
@@ -795,6 +799,11 @@ const std::vector<Word>& words() {
             [](const std::string& s) { return yesNo(looksLikeUtf8(s)); }),
       table("readSlot", "readSlot BYTES=MM|TPF|TAF|SPEED|KEY|MODE|MIRROR|none...: a slot file's values",
             [](const std::string& s) { auto v = config::readSlot(s); return v ? slotText(*v) : "none"; }),
+      table("shutterKey", "shutterKey INDEX=KEY/CODE|none...: the key of the key list's item, and its virtual-key code",
+            [](const std::string& s) {
+              auto key = stack::Nombre_Tecla(static_cast<int>(number(s)));
+              return key ? *key + "/" + orNone(stack::Codigo_Tecla(*key)) : "none";
+            }),
       table("decode", "decode \"PHASE BYTES\"=KINDS | POSITION LOST ERRORS [shots= holds= open reset-lost=]...: what "
                       "the simulated controller makes of bytes (PHASE -: not known; ! a reset, ~X X while restarting)",
             decode),
@@ -803,16 +812,10 @@ const std::vector<Word>& words() {
       table("simLog", "simLog LINE=LINE|none...: a line of velmira-sim's event log (' for \") read and written again",
             simLog),
       // What is seen.
-      {"=", "NAME = VALUE: what a control shows (text, caption, value; LED verde/rojo), a window variable, "
-            "NAME.visible/enabled/bold/size/selection/index/items/maxlength, focus, port, program, title",
+      {"expect", "expect NAME=VALUE... | NAME = VALUE: what a control shows (text, caption, value; LED verde/rojo), a "
+                 "window variable, NAME.visible/enabled/bold/size/selection/index/items/maxlength/geometry/tip/face/fore, "
+                 "focus, port, program",
        true,
-       [](Case& c, const Args& a) {
-         std::string want = a.rest.substr(a.rest.find("= ") + 2);
-         if (want.size() >= 2 && want.front() == '"' && want.back() == '"') want = a.words.back();
-         std::string got = c.value(a.at(0));
-         if (got != want) throw Mismatch{want, got};
-       }},
-      {"expect", "expect NAME=VALUE...: as NAME = VALUE, several at once", true,
        [](Case& c, const Args& a) {
          for (const auto& [name, want] : pairs(a))
            if (std::string got = c.value(name); got != want) throw Mismatch{name + "=" + want, name + "=" + got};
