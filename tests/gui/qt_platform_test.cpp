@@ -9,7 +9,6 @@
 #include <QAbstractButton>
 #include <QBuffer>
 #include <QDir>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -183,16 +182,11 @@ TEST(QtInstanceGuard, ASecondInstanceFindsTheFirstAndBringsItForward) {
   qt::QtInstanceGuard first(name);
   EXPECT_FALSE(first.otherInstanceRunning());
   QString asked;
-  QEventLoop loop;
-  first.onActivate = [&](const QString& title) {
-    asked = title;
-    loop.quit();
-  };
+  first.onActivate = [&](const QString& title) { asked = title; };
   qt::QtInstanceGuard second(name);
   ASSERT_TRUE(second.otherInstanceRunning());
   EXPECT_TRUE(second.activate("Velmira"));
-  QTimer::singleShot(5000, &loop, &QEventLoop::quit);  // bound only
-  if (asked.isEmpty()) loop.exec();
+  (void)QTest::qWaitFor([&] { return !asked.isEmpty(); }, 5000);  // bound only
   EXPECT_EQ(asked, "Velmira");
 
   // Once the first has gone, its name is free: the next start runs.

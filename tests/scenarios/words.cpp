@@ -16,6 +16,7 @@
 #include "config/slot_file.h"
 #include "notes/f_notas.h"
 #include "sim/decoder.h"
+#include "sim/options.h"
 #include "stack/shutter.h"
 #include "tests/scenarios/scenario.h"
 
@@ -274,20 +275,62 @@ std::string slotText(const config::SlotValues& v) {
          "|" + std::to_string(v.modo) + "|" + v.espejo;
 }
 
-// "PHASE BYTES" (- for no phase known) into the kinds of events and the tally.
+// "PHASE BYTES" (- for no phase known; ! the board's reset, ~X the byte X
+// while the board restarts) into the kinds of events and the tally.
 std::string decode(const std::string& in) {
   sim::Decoder d(in[0] == '-' ? std::nullopt : std::optional<char>(in[0]));
   std::string out;
   double t = 0;
-  int64_t last = 0;
-  for (unsigned char b : in.substr(2)) {
-    const sim::Event e = d.feed(b, t += 10);
-    out += std::string(sim::kindName(e.kind)) + " ";
+  int64_t last = 0, fed = 0;
+  for (size_t i = 2; i < in.size(); ++i) {
+    if (in[i] == '!') {
+      d.boardReset(t);
+      out += "reset ";
+      continue;
+    }
+    const bool restarting = in[i] == '~' && ++i < in.size();
+    const sim::Event e = restarting ? d.ignore(in[i], t += 10) : d.feed(in[i], t += 10);
+    out += std::string(sim::kindName(e.kind)) + (e.ignored ? "! " : " ");
     last = e.pos;
+    ++fed;
   }
   const sim::Tally& n = d.tally();
-  return out + "| " + std::to_string(n.position) + " " + std::to_string(n.lost) + " " + std::to_string(n.errors) +
-         (n.bytes == static_cast<int64_t>(in.size() - 2) && last == n.position ? "" : " (miscounted)");
+  out += "| " + std::to_string(n.position) + " " + std::to_string(n.lost) + " " + std::to_string(n.errors);
+  if (n.shots) out += " shots=" + std::to_string(n.shots);
+  for (size_t i = 0; i < n.holds.size(); ++i) out += (i ? "," : " holds=") + numberToText(n.holds[i]);
+  if (n.shutterOpen) out += " open";
+  if (n.lostDuringReset) out += " reset-lost=" + std::to_string(n.lostDuringReset);
+  return out + (n.bytes == fed && last == n.position ? "" : " (miscounted)");
+}
+
+// velmira-sim's command line (blanks between the arguments, '' an empty
+// one) as the options it sets, or refused (with a reason).
+std::string simArgs(const std::string& in) {
+  std::vector<std::string> args;
+  std::istringstream words(in);
+  for (std::string w; words >> w;) args.push_back(w == "''" ? "" : w);
+  const sim::ParsedCommandLine p = sim::parseCommandLine(args);
+  if (!p.command) return p.error.empty() ? "refused without a reason" : "refused";
+  const sim::CommandLine& c = *p.command;
+  const sim::Options& o = c.rail;
+  auto n = [](int64_t v, int64_t none) { return v == none ? "" : std::to_string(v); };
+  const std::pair<const char*, std::string> set[] = {
+      {"name", o.name}, {"dir", o.portsDir}, {"phase", o.restPhase ? std::string(1, *o.restPhase) : ""},
+      {"log", o.logPath}, {"avr", o.avrImage}, {"pins", o.pinLogPath}, {"vanish-bytes", n(o.vanishAfterBytes, -1)},
+      {"vanish-ms", n(o.vanishAfterMs, -1)}, {"baud", n(o.baud, 0)}, {"reset-ms", n(o.resetMs, 0)},
+      {"status", c.status ? "yes" : ""}, {"json", c.summaryJson ? "yes" : ""}, {"help", c.help ? "yes" : ""},
+      {"version", c.version ? "yes" : ""}};
+  std::vector<std::string> shown;
+  for (const auto& [name, v] : set)
+    if (!v.empty()) shown.push_back(name + std::string("=") + v);
+  return join(shown, " ");
+}
+
+// A line of velmira-sim's event log (' for ") read and written again.
+std::string simLog(const std::string& in) {
+  auto swap = [](std::string s, char from, char to) { return std::replace(s.begin(), s.end(), from, to), s; };
+  const std::optional<sim::Event> e = sim::parseJsonLine(swap(in, '\'', '"'));
+  return e ? swap(sim::toJsonLine(*e), '"', '\'') : "none";
 }
 
 // ---- The USB camera --------------------------------------------------------
@@ -712,9 +755,13 @@ const std::vector<Word>& words() {
               auto key = stack::Nombre_Tecla(static_cast<int>(number(s)));
               return key ? *key + "/" + orNone(stack::Codigo_Tecla(*key)) : "none";
             }),
-      table("decode", "decode \"PHASE BYTES\"=KINDS | POSITION LOST ERRORS...: what the simulated controller makes of "
-                      "bytes (PHASE -: not known)",
+      table("decode", "decode \"PHASE BYTES\"=KINDS | POSITION LOST ERRORS [shots= holds= open reset-lost=]...: what "
+                      "the simulated controller makes of bytes (PHASE -: not known; ! a reset, ~X X while restarting)",
             decode),
+      table("simArgs", "simArgs \"ARGS\"=OPTIONS|refused...: velmira-sim's command line ('' an empty argument)",
+            simArgs),
+      table("simLog", "simLog LINE=LINE|none...: a line of velmira-sim's event log (' for \") read and written again",
+            simLog),
       // What is seen.
       {"expect", "expect NAME=VALUE... | NAME = VALUE: what a control shows (text, caption, value; LED verde/rojo), a "
                  "window variable, NAME.visible/enabled/bold/size/selection/index/items/maxlength/geometry/tip/face/fore, "
