@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 #include "bench/figures.h"
 #include "platform/gphoto_camera.h"
@@ -51,11 +50,10 @@ long peakKb() {
 
 int main() {
   constexpr int kFrames = 200, kBytes = 2'000'000;
-  setenv("CAMLIBS", VELMIRA_TEST_CAMLIBS, 1);
-  setenv("IOLIBS", VELMIRA_TEST_IOLIBS, 1);
+  setenv("CAMLIBS", VELMIRA_TEST_CAMERA, 1);
+  setenv("IOLIBS", VELMIRA_TEST_CAMERA, 1);
+  setenv("VELMIRA_CAMARA_PRUEBA", ("tamano=" + std::to_string(kBytes)).c_str(), 1);
   test::Rig rig{{.realTime = true}};
-  setenv("VELMIRA_CAMARA_PRUEBA", rig.dir().c_str(), 1);
-  std::ofstream(rig.dir() + "/tamano") << kBytes << "\n";
   Timed camera;
   rig.platform.camera = &camera;
   rig.connect();

@@ -43,6 +43,9 @@ QString show(const QVariant& v) {
 const QString kPortal = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kBackend = QStringLiteral("org.freedesktop.impl.portal.desktop.velmira");
 const QString kFrontend = QStringLiteral("org.freedesktop.portal.Desktop");
+// The fakes' names, in Desktop's order: logind, screen saver, notifications, portal.
+const char* const kServices[] = {"org.freedesktop.login1", "org.freedesktop.ScreenSaver",
+                                 "org.freedesktop.Notifications", "org.freedesktop.portal.Desktop"};
 
 }  // namespace
 
@@ -64,8 +67,6 @@ bool FakeService::handleMessage(const QDBusMessage& m, const QDBusConnection& co
   QVariantList reply;
   if (m.member() == QLatin1String("GetAll")) {
     reply = {properties};
-  } else if (m.member() == QLatin1String("Get")) {
-    reply = {QVariant::fromValue(QDBusVariant(properties.value(m.arguments().value(1).toString())))};
   } else {
     record(m);
     if (auto answer = answers.find(m.member()); answer != answers.end()) reply = answer->second(m);
@@ -108,20 +109,16 @@ Desktop::Desktop()
                     {"SelectDevices", respond({})},
                     {"Start", respond({{"devices", 1u}, {"restore_token", "token-1"}})}};
   portal.properties = {{"version", 2u}, {"AvailableDeviceTypes", 1u}};
-  const std::pair<FakeService*, const char*> services[] = {
-      {&login, "org.freedesktop.login1"}, {&screenSaver, "org.freedesktop.ScreenSaver"},
-      {&notifications, "org.freedesktop.Notifications"}, {&portal, "org.freedesktop.portal.Desktop"}};
-  for (const auto& [service, name] : services) {
-    bus.registerService(name);
-    bus.registerVirtualObject(service == &portal ? kPortal : '/' + QString(name).replace('.', '/'), service);
+  FakeService* services[] = {&login, &screenSaver, &notifications, &portal};
+  for (int i = 0; i < 4; ++i) {
+    bus.registerService(kServices[i]);
+    bus.registerVirtualObject(i == 3 ? kPortal : '/' + QString(kServices[i]).replace('.', '/'), services[i]);
   }
   bus.connect({}, {}, "com.canonical.Unity.LauncherEntry", "Update", &dock, SLOT(record(QDBusMessage)));
 }
 
 Desktop::~Desktop() {
-  for (const char* name : {"org.freedesktop.login1", "org.freedesktop.ScreenSaver", "org.freedesktop.Notifications",
-                           "org.freedesktop.portal.Desktop"})
-    bus.unregisterService(name);
+  for (const char* name : kServices) bus.unregisterService(name);
   QDBusConnection::disconnectFromBus("fakes");
   if (lockEnd >= 0) ::close(lockEnd);
 }
@@ -181,11 +178,6 @@ void RealPortal::stop() {
   frontend_.terminate();
   frontend_.waitForFinished(5000);
   QTest::qWaitFor([this] { return !bus_.interface()->isServiceRegistered(kFrontend).value(); }, 5000);
-}
-
-void RealPortal::restart() {
-  stop();
-  start();
 }
 
 void RealPortal::closeSession() {

@@ -58,7 +58,7 @@ class RealPortal {
  public:
   explicit RealPortal(bool remoteDesktop = true, uint devices = 7);  // keyboard, pointer, touch
   ~RealPortal();
-  void restart();       // the frontend ends (its name leaves the bus) and starts again
+  void restart() { stop(), start(); }  // the frontend ends (its name leaves the bus) and starts again
   void closeSession();  // the desktop ends the session (the user stopped sharing)
   std::atomic<bool> refuse = false;  // Start is cancelled in the dialog
   FakeService backend;

@@ -1,30 +1,35 @@
-// The serial link against the simulated rail on a real pseudo-terminal, the
-// rail in this process and as the velmira-sim program: the port number of a
-// device that comes back, the board's reset when a port is opened again,
-// the line rate, the bytes on the line as each write returns, an adapter
-// that is unplugged, and the system's clock the simulator and the
-// benchmarks wait on.
+// The serial link and the velmira-sim program on a real pseudo-terminal:
+// the board's reset when a port is opened again, the line rate, a rail
+// that is unplugged or ended, and the program's exit codes, the port it
+// publishes and removes, and what it prints (its help and an unknown option
+// are checked with the window's, in the command-line test; its options and
+// its event log: tests/scenarios/rail.scn; the window on the system's clock:
+// tests/e2e/firmware_rail_e2e_test.cpp).
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <sys/wait.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <filesystem>
 
 #include "tests/support/sim_harness.h"
 
 namespace velmira::test {
 namespace {
 
-class SerialLinkE2E : public ::testing::TestWithParam<SimMode> {
+namespace fs = std::filesystem;
+
+class SerialLinkE2E : public ::testing::Test {
  protected:
-  std::unique_ptr<SimulatedRail> rail(sim::Options o = {}) {
-    return startRail(GetParam(), std::move(o), ports.path(), VELMIRA_SIM_EXE);
+  std::unique_ptr<ChildRail> rail(const std::vector<std::string>& args) {
+    return std::make_unique<ChildRail>(VELMIRA_SIM_EXE, ports.path(), "rail", args);
   }
-  // Opens the port of `number` as the window would, after a scan.
-  void openPort(int16_t number) {
+  // Opens the port of the rail as the window would, after a scan.
+  void openPort() {
     enumerator.displayNames();
-    serial.setPortNumber(number);
+    serial.setPortNumber(1);
     serial.open();
     serial.setSettings("9600,N,8,1");
   }
@@ -35,50 +40,13 @@ class SerialLinkE2E : public ::testing::TestWithParam<SimMode> {
   platform::SteadyClock clock;
 };
 
-sim::Options named(const std::string& name) {
-  sim::Options o;
-  o.name = name;
-  return o;
-}
-
-bool hasName(const std::vector<std::string>& names, const std::string& start, const std::string& end) {
-  for (const std::string& n : names)
-    if (n.rfind(start, 0) == 0 && n.size() >= end.size() && n.compare(n.size() - end.size(), end.size(), end) == 0)
-      return true;
-  return false;
-}
-
-TEST_P(SerialLinkE2E, ADeviceThatDisappearsAndComesBackKeepsItsNumber) {
-  auto first = rail(named("rail"));
-  auto other = rail(named("other"));
-  std::vector<std::string> names = enumerator.displayNames();
-  ASSERT_EQ(names.size(), 2u);
-  EXPECT_TRUE(hasName(names, "other (pts/", ") (COM1)"));
-  EXPECT_TRUE(hasName(names, "rail (pts/", ") (COM2)"));
-  first->stop();
-  names = enumerator.displayNames();
-  ASSERT_EQ(names.size(), 1u);
-  EXPECT_TRUE(hasName(names, "other (pts/", ") (COM1)"));
-  // Plugged back in (on another terminal, under the same name).
-  auto again = rail(named("rail"));
-  names = enumerator.displayNames();
-  EXPECT_TRUE(hasName(names, "rail (pts/", ") (COM2)"));
-  openPort(2);
-  serial.write("p");
-  ASSERT_TRUE(again->waitForBytes(1, 5000));
-  EXPECT_EQ(again->bytes(), "p") << "number 2 opens the device that came back";
-  EXPECT_EQ(other->bytes(), "");
-}
-
-TEST_P(SerialLinkE2E, ReopeningAPortThatTheLinkLeftWithoutHupclDoesNotResetTheBoardAgain) {
-  sim::Options o;
-  o.resetMs = 150;
-  auto r = rail(o);
-  openPort(1);
+TEST_F(SerialLinkE2E, ReopeningAPortThatTheLinkLeftWithoutHupclDoesNotResetTheBoardAgain) {
+  auto r = rail({"--reset-ms", "150"});
+  openPort();
   clock.sleepMs(200);  // connected for a while: the board is out of its reset
   serial.close();
   ASSERT_TRUE(r->waitForPortEvents(2, 5000));
-  openPort(1);
+  openPort();
   serial.write("p");  // at once: the board did not restart
   serial.close();
   ASSERT_TRUE(r->waitForBytes(1, 5000));
@@ -94,7 +62,7 @@ TEST_P(SerialLinkE2E, ReopeningAPortThatTheLinkLeftWithoutHupclDoesNotResetTheBo
   tcsetattr(fd, TCSANOW, &t);
   ::close(fd);
   ASSERT_TRUE(r->waitForPortEvents(6, 5000));
-  openPort(1);
+  openPort();
   serial.write("a");
   ASSERT_TRUE(r->waitForBytes(2, 5000));
   EXPECT_TRUE(r->events()[1].ignored);
@@ -102,16 +70,14 @@ TEST_P(SerialLinkE2E, ReopeningAPortThatTheLinkLeftWithoutHupclDoesNotResetTheBo
   for (const sim::Event& e : r->portEvents())
     if (e.kind == sim::Kind::PortOpen) restarts.push_back(e.ignored);
   EXPECT_EQ(restarts, (std::vector<bool>{true, false, false, true}));
-  sim::Summary s = r->stop();
-  EXPECT_EQ(s.opens, 4);
-  EXPECT_EQ(s.resets, 2);
+  r->stop();
+  EXPECT_EQ(r->figure("opens"), 4);
+  EXPECT_EQ(r->figure("resets"), 2);
 }
 
-TEST_P(SerialLinkE2E, AtNineSixHundredBaudTheProgramNeverWritesFasterThanTheLine) {
-  sim::Options o;
-  o.baud = 9600;
-  auto r = rail(o);
-  openPort(1);
+TEST_F(SerialLinkE2E, AtNineSixHundredBaudTheProgramNeverWritesFasterThanTheLine) {
+  auto r = rail({"--baud", "9600"});
+  openPort();
   // Twenty letters asked for back to back, as steps at speed 1 on a slow
   // machine would: nothing piles up behind the line, so a stop that
   // follows goes out at once.
@@ -120,119 +86,103 @@ TEST_P(SerialLinkE2E, AtNineSixHundredBaudTheProgramNeverWritesFasterThanTheLine
   serial.write("p");
   // The last byte went out once the twenty before it had left the line.
   EXPECT_GE(platform::monotonicMs() - from, 20 * 10000.0 / 9600 - 0.01);
+  // And it is on the line when its write returns: no later write or close
+  // pushes it out.
   ASSERT_TRUE(r->waitForBytes(21, 5000));
   EXPECT_EQ(r->bytes(), std::string(20, 'a') + "p");
 }
 
-TEST_P(SerialLinkE2E, AWriteToAnUnpluggedAdapterFailsAtOnceSayingTheDeviceIsGone) {
-  sim::Options o;
-  o.vanishAfterBytes = 2;
-  auto r = rail(o);
-  openPort(1);
-  serial.write("p");
-  serial.write("a");
-  ASSERT_TRUE(r->waitForVanish(5000));
-  EXPECT_TRUE(enumerator.displayNames().empty()) << "the unplugged port is no longer listed";
-  const double before = platform::monotonicMs();
-  try {
-    serial.write("b");
-    FAIL() << "the write to a vanished port succeeded";
-  } catch (const platform::Failure& f) {
-    EXPECT_EQ(f.detail(), platform::failureDetail(EIO));
-  }
-  EXPECT_LT(platform::monotonicMs() - before, 500.0) << "the failing write must not hang";
-  serial.close();
-  EXPECT_FALSE(serial.isOpen());
-  EXPECT_EQ(r->bytes(), "pa");
-}
-
-TEST_P(SerialLinkE2E, EachLetterIsOnTheLineWhenItsWriteReturns) {
-  auto r = rail();
-  openPort(1);
-  // Nothing written after it and no close pushes it out: a letter that sat
-  // in a buffer would reach the rail only after the wait that follows it.
-  const std::string letters = "pabcd";
-  for (size_t i = 0; i < letters.size(); ++i) {
-    serial.write(std::string(1, letters[i]));
-    EXPECT_TRUE(r->waitForBytes(i + 1, 5000)) << letters[i];
-  }
-  EXPECT_EQ(r->bytes(), letters);
-}
-
-INSTANTIATE_TEST_SUITE_P(Modes, SerialLinkE2E, ::testing::Values(SimMode::InProcess, SimMode::ChildProcess),
-                         [](const auto& info) { return simModeName(info.param); });
-
-// An ordinary user, unlike root, cannot open a terminal that another open
-// left exclusive: the link must give up its exclusive use when it closes,
-// or the same user could not connect to the same port a second time.
-TEST(SerialReconnectE2E, AnOrdinaryUserCanConnectToTheSamePortAgain) {
-  pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
-    int code = 0;
-    try {
-      PortsDir ports;
-      sim::Rail rail;
-      sim::Options o;
-      o.portsDir = ports.path();
-      rail.start(o);
-      platform::PosixSerialPort serial([&](int16_t) { return std::optional<std::string>(rail.linkPath()); });
-      for (const char* command : {"p", "a"}) {
-        serial.open();
-        serial.write(command);
-        serial.close();
+// A signal ends the program; 0: the rail unplugs itself after the fourth
+// byte, and the link's next write fails at once, saying the device is gone.
+TEST_F(SerialLinkE2E, ASignalOrAnUnpluggingEndsTheSimulatorCleanlyRemovingThePortAndPrintingTheSummary) {
+  for (int sig : {SIGTERM, SIGINT, SIGHUP, 0}) {
+    auto r = rail({"--phase", "d", "--vanish-after-bytes", sig ? "1000" : "4"});
+    openPort();
+    serial.write("pabr");
+    ASSERT_TRUE(r->waitForBytes(4, 5000));
+    if (!sig) {
+      ASSERT_TRUE(r->waitForVanish(5000)) << "it ends by itself";
+      const double before = platform::monotonicMs();
+      try {
+        serial.write("b");
+        ADD_FAILURE() << "the write to a vanished port succeeded";
+      } catch (const platform::Failure& f) {
+        EXPECT_EQ(f.detail(), platform::failureDetail(EIO));
       }
-      code = rail.waitForBytes(2, 5000) && rail.bytes() == "pa" ? 0 : 1;
-    } catch (const platform::Failure& f) {
-      code = 2;
+      EXPECT_LT(platform::monotonicMs() - before, 500.0) << "the failing write must not hang";
     }
-    _exit(code);
+    serial.close();
+    EXPECT_FALSE(serial.isOpen());
+    EXPECT_EQ(r->stop(sig), 0) << sig;
+    EXPECT_FALSE(fs::is_symlink(r->linkPath())) << sig;
+    EXPECT_TRUE(enumerator.displayNames().empty()) << "the port is no longer listed";
+    EXPECT_EQ(r->figure("bytes"), 4);
+    EXPECT_EQ(r->figure("position"), 2);
+    EXPECT_EQ(r->figure("energised"), 1);
+    EXPECT_EQ(r->figure("shots"), 1);
+    EXPECT_EQ(r->figure("shutter_open"), 1) << "an r without its s leaves the output on";
+    EXPECT_EQ(r->figure("vanished"), sig ? 0 : 1);
+    EXPECT_NE(r->output().find("Carril simulado en /dev/pts/"), std::string::npos);
   }
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "2: the second open failed; 1: bytes missing; 3: no ordinary user";
 }
 
-// The board restarts when the port is opened, on the real clock: the window
-// waits for it before the first step (the window's other ends on the rail:
-// tests/scenarios/rail.scn).
-TEST(WindowOnTheRealClockE2E, AMoveRightAfterConnectingWaitsForTheBoardAndLosesNoStep) {
-  PortsDir ports;
-  sim::Rail rail;
-  sim::Options o;
-  o.portsDir = ports.path();
-  o.name = "velmira-sim-window";
-  o.restPhase = 'd';
-  o.resetMs = 1000;
-  rail.start(o);
-  Rig rig{{.portsDir = ports.path(), .realTime = true}};
-  ASSERT_TRUE(rig.start());
-  rig.connect(o.name);
-  rig.form().hscVelocidad.setValue(40);
-  rig.form().Text9.setText("5");
-  rig.form().Mover.click();
-  ASSERT_TRUE(rail.waitForBytes(7, 5000));
-  std::vector<sim::Event> e = rail.events();
-  EXPECT_EQ(rail.bytes(), "pabcdap");
-  EXPECT_TRUE(e[0].ignored) << "the connect's motor-off meets the boot loader; the motor is off anyway";
-  for (size_t i = 1; i < e.size(); ++i) EXPECT_FALSE(e[i].ignored) << i;
-  EXPECT_EQ(rail.position(), 5);
+// Its ports directory: made for this user only when it is missing; a port
+// that cannot be published ends it with 1; the links of killed simulators
+// go at the next start.  And the summary for people and the status line.
+TEST(SimProgram, ThePortsDirectoryTheExitCodesAndTheSummaryForPeople) {
+  PortsDir ports;  // the directory itself is missing
+  ChildProcess p(VELMIRA_SIM_EXE, {"--dir", ports.path(), "--name", "rail", "--status", "--vanish-after-ms", "300"});
+  EXPECT_EQ(p.wait(5000), 0);
+  struct stat st {};
+  ASSERT_EQ(stat(ports.path().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_EQ(st.st_uid, getuid());
+  EXPECT_NE(p.output().find("Resumen del carril simulado\n  bytes recibidos: 0\n"), std::string::npos) << p.output();
+  EXPECT_NE(p.output().find("desconexión simulada: sí"), std::string::npos);
+  EXPECT_NE(p.errorOutput().find("\rposición 0  motor OFF  disparos 0  perdidos 0  errores 0  puerto cerrado"),
+            std::string::npos)
+      << p.errorOutput();
+
+  const std::string taken = ports.path() + "/taken";  // a live link of that name
+  // No process has the first number (above the kernel's largest pid).
+  const std::string stale = ports.path() + "/velmira-sim-99999999-1";
+  const std::string alive = ports.path() + "/velmira-sim-" + std::to_string(getpid()) + "-7";
+  fs::create_symlink("/dev/null", taken);
+  fs::create_symlink("/dev/pts/999", stale);
+  fs::create_symlink("/dev/pts/998", alive);
+  const std::pair<std::vector<std::string>, int> runs[] = {{{"--dir", "relative/ports"}, 1},
+                                                           {{"--dir", ports.path(), "--name", "taken"}, 1},
+                                                           {{"--dir", ports.path(), "--vanish-after-ms", "100"}, 0}};
+  for (const auto& [args, code] : runs) {
+    ChildProcess run(VELMIRA_SIM_EXE, args);
+    EXPECT_EQ(run.wait(5000), code) << args.back();
+    EXPECT_EQ(run.errorOutput().empty(), code == 0) << args.back() << ": " << run.errorOutput();
+  }
+  EXPECT_EQ(fs::read_symlink(taken), "/dev/null") << "someone else's link is kept";
+  EXPECT_FALSE(fs::is_symlink(stale));
+  EXPECT_TRUE(fs::is_symlink(alive)) << "the link of a running simulator stays";
 }
 
-TEST(SteadyClockE2E, WaitsTheWholeTimeAndNothingForZeroOrLess) {
-  platform::SteadyClock clock;
-  const std::vector<std::pair<int32_t, double>> waits = {{30, 30}, {0, 0}, {-5, 0}};
-  for (const auto& [ms, least] : waits) {
-    const double before = platform::monotonicMs();
-    clock.sleepMs(ms);
-    const double took = platform::monotonicMs() - before;
-    EXPECT_GE(took, least) << ms;
-  }
-  const int64_t a = clock.nowMs();
-  clock.sleepMs(5);
-  EXPECT_GE(clock.nowMs() - a, 5);
+TEST(SimProgram, TheSummaryNamesEveryFigure) {
+  sim::Summary s;
+  s.tally.bytes = 7;
+  s.tally.position = -2;
+  s.tally.lost = 3;
+  s.tally.lostDuringReset = 1;
+  s.tally.shots = 1;
+  s.tally.holds = {1000.5};
+  s.opens = 2;
+  s.resets = 1;
+  s.maxQueue = 9;
+  s.vanished = true;
+  EXPECT_EQ(sim::summaryJson(s),
+            R"({"bytes":7,"position":-2,"energised":false,"steps_forward":0,"steps_backward":0,"lost":3,)"
+            R"("lost_during_reset":1,"shots":1,"holds_ms":[1000.500],"shutter_open":false,"errors":0,"opens":2,)"
+            R"("resets":1,"max_queue":9,"vanished":true})");
+  const std::string text = sim::summaryText(s);
+  for (const char* part : {"posición: -2 pasos", "pasos perdidos: 3 (1 durante el reinicio)", "disparos: 1",
+                           "mayor cola de entrada: 9 bytes", "desconexión simulada: sí"})
+    EXPECT_NE(text.find(part), std::string::npos) << part;
 }
 
 }  // namespace

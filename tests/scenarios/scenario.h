@@ -38,7 +38,6 @@ class Case {
   // list, with the simulated rail on a pseudo-terminal behind them.
   Case(const std::vector<std::string>& lines, bool onRail);
   std::unique_ptr<test::PortsDir> ports;
-  std::unique_ptr<platform::KeySynth> keys;  // the rig's, and the desktop's answers
   test::Rig rig;
   std::unique_ptr<sim::Rail> rail;
   Form_Principal& form() { return rig.form(); }
@@ -62,7 +61,6 @@ class Case {
  private:
   std::string shown(const std::string& name);
   std::map<std::string, size_t> marks_;
-  std::unique_ptr<platform::DesktopSession> desktop_;
 };
 
 struct Word {

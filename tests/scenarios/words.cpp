@@ -21,6 +21,7 @@
 #include "config/slot_file.h"
 #include "notes/f_notas.h"
 #include "sim/decoder.h"
+#include "sim/options.h"
 #include "stack/shutter.h"
 #include "stacking/picture_header.h"
 #include "tests/scenarios/scenario.h"
@@ -74,6 +75,12 @@ std::vector<std::string> splitBars(const std::string& text) {
 }
 
 std::string yesNo(bool b) { return b ? "yes" : "no"; }
+
+// A colour number as "R,G,B" ("-": the toolkit's default).
+std::string rgbText(int64_t c) {
+  if (c < 0) return "-";
+  return std::to_string(c & 255) + "," + std::to_string((c >> 8) & 255) + "," + std::to_string((c >> 16) & 255);
+}
 
 // The case's folder changes from run to run: DIR in what is shown.
 std::string dirless(const test::Rig& r, std::string text) {
@@ -141,50 +148,6 @@ void edit(TextBox& t, int code) {
   t.setText(text);
   t.setSelection(static_cast<int>(start), 0);
 }
-
-// The desktop's services, told into the transcript.
-class Desktop : public platform::DesktopSession {
- public:
-  explicit Desktop(test::Rig& r) : r_(r) {}
-  void inhibitSleep(const std::string& reason) override {
-    r_.transcript.add(r_.clock.nowMs(), "sleeplock on");
-    reason_ = reason;
-  }
-  void releaseSleep() override { r_.transcript.add(r_.clock.nowMs(), "sleeplock off"); }
-  std::string reason_;
-  void runStarted(const RunPlan& p) override {
-    say("started " + std::to_string(p.frames) + " frames " + std::to_string(p.photos) + " photos " +
-        std::to_string(p.expectedMs) + " ms");
-  }
-  void runProgress(int done, int frames) override { say("progress " + std::to_string(done) + "/" + std::to_string(frames)); }
-  void runEnded(const RunOutcome& o) override {
-    static const char* kHow[] = {"finished", "stopped", "link failed", "no key", "camera failed"};
-    const std::string folder = dirless(r_, o.folder);
-    say(std::string(kHow[static_cast<int>(o.how)]) + " in frame " + std::to_string(o.frame) + "/" +
-        std::to_string(o.frames) + ", " + std::to_string(o.photos) + " photos in " + std::to_string(o.tookMs) + " ms" +
-        (folder.empty() ? "" : ", folder " + folder));
-  }
-
- private:
-  void say(const std::string& s) { r_.transcript.add(r_.clock.nowMs(), "desktop " + s); }
-  test::Rig& r_;
-};
-
-// The rig's keys, and what the desktop answers once the keys were sent: a
-// key it did not take, a notice that stops nothing (each said once).
-class Keys : public platform::KeySynth {
- public:
-  std::optional<std::string> unavailableReason() override { return rig->keys.unavailableReason(); }
-  void prepare() override { rig->keys.prepare(); }
-  std::optional<std::string> caveat() override { return rig->keys.caveat(); }
-  void keyEvent(uint8_t vk, uint8_t scan, uint32_t flags, uintptr_t extra) override {
-    rig->keys.keyEvent(vk, scan, flags, extra);
-  }
-  std::optional<std::string> failure() override { return std::exchange(refused, std::nullopt); }
-  std::optional<std::string> notice() override { return std::exchange(note, std::nullopt); }
-  test::Rig* rig = nullptr;
-  std::optional<std::string> refused, note;
-};
 
 // The simulated rail plugged in (again) under the one name the cases know.
 void plugRail(Case& c, int64_t vanishAfterBytes) {
@@ -318,20 +281,62 @@ std::string slotText(const config::SlotValues& v) {
          "|" + std::to_string(v.modo) + "|" + v.espejo;
 }
 
-// "PHASE BYTES" (- for no phase known) into the kinds of events and the tally.
+// "PHASE BYTES" (- for no phase known; ! the board's reset, ~X the byte X
+// while the board restarts) into the kinds of events and the tally.
 std::string decode(const std::string& in) {
   sim::Decoder d(in[0] == '-' ? std::nullopt : std::optional<char>(in[0]));
   std::string out;
   double t = 0;
-  int64_t last = 0;
-  for (unsigned char b : in.substr(2)) {
-    const sim::Event e = d.feed(b, t += 10);
-    out += std::string(sim::kindName(e.kind)) + " ";
+  int64_t last = 0, fed = 0;
+  for (size_t i = 2; i < in.size(); ++i) {
+    if (in[i] == '!') {
+      d.boardReset(t);
+      out += "reset ";
+      continue;
+    }
+    const bool restarting = in[i] == '~' && ++i < in.size();
+    const sim::Event e = restarting ? d.ignore(in[i], t += 10) : d.feed(in[i], t += 10);
+    out += std::string(sim::kindName(e.kind)) + (e.ignored ? "! " : " ");
     last = e.pos;
+    ++fed;
   }
   const sim::Tally& n = d.tally();
-  return out + "| " + std::to_string(n.position) + " " + std::to_string(n.lost) + " " + std::to_string(n.errors) +
-         (n.bytes == static_cast<int64_t>(in.size() - 2) && last == n.position ? "" : " (miscounted)");
+  out += "| " + std::to_string(n.position) + " " + std::to_string(n.lost) + " " + std::to_string(n.errors);
+  if (n.shots) out += " shots=" + std::to_string(n.shots);
+  for (size_t i = 0; i < n.holds.size(); ++i) out += (i ? "," : " holds=") + numberToText(n.holds[i]);
+  if (n.shutterOpen) out += " open";
+  if (n.lostDuringReset) out += " reset-lost=" + std::to_string(n.lostDuringReset);
+  return out + (n.bytes == fed && last == n.position ? "" : " (miscounted)");
+}
+
+// velmira-sim's command line (blanks between the arguments, '' an empty
+// one) as the options it sets, or refused (with a reason).
+std::string simArgs(const std::string& in) {
+  std::vector<std::string> args;
+  std::istringstream words(in);
+  for (std::string w; words >> w;) args.push_back(w == "''" ? "" : w);
+  const sim::ParsedCommandLine p = sim::parseCommandLine(args);
+  if (!p.command) return p.error.empty() ? "refused without a reason" : "refused";
+  const sim::CommandLine& c = *p.command;
+  const sim::Options& o = c.rail;
+  auto n = [](int64_t v, int64_t none) { return v == none ? "" : std::to_string(v); };
+  const std::pair<const char*, std::string> set[] = {
+      {"name", o.name}, {"dir", o.portsDir}, {"phase", o.restPhase ? std::string(1, *o.restPhase) : ""},
+      {"log", o.logPath}, {"avr", o.avrImage}, {"pins", o.pinLogPath}, {"vanish-bytes", n(o.vanishAfterBytes, -1)},
+      {"vanish-ms", n(o.vanishAfterMs, -1)}, {"baud", n(o.baud, 0)}, {"reset-ms", n(o.resetMs, 0)},
+      {"status", c.status ? "yes" : ""}, {"json", c.summaryJson ? "yes" : ""}, {"help", c.help ? "yes" : ""},
+      {"version", c.version ? "yes" : ""}};
+  std::vector<std::string> shown;
+  for (const auto& [name, v] : set)
+    if (!v.empty()) shown.push_back(name + std::string("=") + v);
+  return join(shown, " ");
+}
+
+// A line of velmira-sim's event log (' for ") read and written again.
+std::string simLog(const std::string& in) {
+  auto swap = [](std::string s, char from, char to) { return std::replace(s.begin(), s.end(), from, to), s; };
+  const std::optional<sim::Event> e = sim::parseJsonLine(swap(in, '\'', '"'));
+  return e ? swap(sim::toJsonLine(*e), '"', '\'') : "none";
 }
 
 // ---- The USB camera --------------------------------------------------------
@@ -393,13 +398,9 @@ std::vector<std::string> readLines(Case& c, const std::string& path) {
 
 Case::Case(const std::vector<std::string>& lines, bool onRail)
     : ports(onRail ? std::make_unique<test::PortsDir>() : nullptr),
-      keys(std::make_unique<Keys>()),
-      rig(test::RigOptions{.portsDir = ports ? ports->path() : "", .keys = keys.get()}),
+      rig(test::RigOptions{.portsDir = ports ? ports->path() : ""}),
       t0(rig.clock.nowMs()) {
   if (onRail) plugRail(*this, -1);
-  desktop_ = std::make_unique<Desktop>(rig);
-  rig.platform.desktop = desktop_.get();
-  static_cast<Keys&>(*keys).rig = &rig;
   std::map<std::string, std::string> last;  // what each watched name showed last
   for (const std::string& l : lines)
     if (l.rfind("seen ", 0) == 0) last[l.substr(5, l.find(' ', 5) - 5)] = "";
@@ -444,7 +445,7 @@ std::string Case::shown(const std::string& name) {
       {"Fotos_Recomendadas", [&] { return std::to_string(f.Fotos_Recomendadas); }},
       {"focus", [&] { return f.focused() ? f.focused()->name() : std::string("-"); }},
       {"program", [&] { return rig.process.ended ? std::string("ended") : std::string("running"); }},
-      {"sleeplock.reason", [&] { return static_cast<Desktop&>(*desktop_).reason_; }},
+      {"sleeplock.reason", [&] { return rig.desktop.reason; }},
       {"port", [&] {
          auto& p = f.MSComm_Puerto_Serie;
          const std::string settings = rail ? rail->lineSettings() : rig.serial.settings;
@@ -484,6 +485,9 @@ std::string Case::shown(const std::string& name) {
                 std::to_string(g.height);
        }},
       {"stretch", [&] { return yesNo(static_cast<Image&>(c).stretch()); }},
+      {"tip", [&] { return c.toolTip(); }},
+      {"face", [&] { return rgbText(c.backColor()); }},
+      {"fore", [&] { return rgbText(c.foreColor()); }},
   };
   if (!prop.empty()) {
     auto it = props.find(prop);
@@ -626,10 +630,9 @@ const std::vector<Word>& words() {
       {"keypath", "keypath unavailable|caveat|refuses|notice TEXT: the shutter key cannot be sent; its warning before "
                   "the first key; the desktop does not take the keys sent; its notice after them", false,
        [](Case& c, const Args& a) {
-         Keys& k = static_cast<Keys&>(*c.keys);
+         test::FakeKeys& k = c.rig.keys;
          const std::map<std::string, std::optional<std::string>*> said = {
-             {"unavailable", &c.rig.keys.unavailable}, {"caveat", &c.rig.keys.warning}, {"refuses", &k.refused},
-             {"notice", &k.note}};
+             {"unavailable", &k.unavailable}, {"caveat", &k.warning}, {"refuses", &k.refused}, {"notice", &k.noticed}};
          if (!said.count(a.at(0))) throw BadLine("keypath unavailable | caveat | refuses | notice");
          *said.at(a.at(0)) = a.rest.substr(a.rest.find(' ') + 1);
        }},
@@ -789,12 +792,17 @@ const std::vector<Word>& words() {
               auto key = stack::Nombre_Tecla(static_cast<int>(number(s)));
               return key ? *key + "/" + orNone(stack::Codigo_Tecla(*key)) : "none";
             }),
-      table("decode", "decode \"PHASE BYTES\"=KINDS | POSITION LOST ERRORS...: what the simulated controller makes of "
-                      "bytes (PHASE -: not known)",
+      table("decode", "decode \"PHASE BYTES\"=KINDS | POSITION LOST ERRORS [shots= holds= open reset-lost=]...: what "
+                      "the simulated controller makes of bytes (PHASE -: not known; ! a reset, ~X X while restarting)",
             decode),
+      table("simArgs", "simArgs \"ARGS\"=OPTIONS|refused...: velmira-sim's command line ('' an empty argument)",
+            simArgs),
+      table("simLog", "simLog LINE=LINE|none...: a line of velmira-sim's event log (' for \") read and written again",
+            simLog),
       // What is seen.
       {"expect", "expect NAME=VALUE... | NAME = VALUE: what a control shows (text, caption, value; LED verde/rojo), a "
-                 "window variable, NAME.visible/enabled/bold/size/selection/index/items/maxlength, focus, port, program",
+                 "window variable, NAME.visible/enabled/bold/size/selection/index/items/maxlength/geometry/tip/face/fore, "
+                 "focus, port, program",
        true,
        [](Case& c, const Args& a) {
          for (const auto& [name, want] : pairs(a))

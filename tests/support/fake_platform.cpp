@@ -63,13 +63,10 @@ void FakeKeys::keyEvent(uint8_t vk, uint8_t scan, uint32_t flags, uintptr_t extr
 }
 
 void FakeEvents::doEvents() {
-  ++passes;
   // Actions may schedule further actions or run nested event passes.
   for (size_t i = 0; i < scheduled_.size();) {
-    const Scheduled& s = scheduled_[i];
-    bool due = (s.pass >= 0 && passes >= s.pass) || (s.timeMs >= 0 && clock_.nowMs() >= s.timeMs);
-    if (!due) { ++i; continue; }
-    std::function<void()> action = std::move(scheduled_[i].action);
+    if (clock_.nowMs() < scheduled_[i].first) { ++i; continue; }
+    std::function<void()> action = std::move(scheduled_[i].second);
     scheduled_.erase(scheduled_.begin() + static_cast<long>(i));
     action();
     i = 0;
@@ -102,11 +99,67 @@ bool FakePictures::canLoad(const std::string& path) {
   return in.read(head, 3) && std::string_view(head, 3) == "\xFF\xD8\xFF";
 }
 
+void FakeDesktop::runStarted(const RunPlan& p) {
+  note("desktop started " + std::to_string(p.frames) + " frames " + std::to_string(p.photos) + " photos " +
+       std::to_string(p.expectedMs) + " ms");
+}
+
+void FakeDesktop::runProgress(int done, int frames) {
+  note("desktop progress " + std::to_string(done) + "/" + std::to_string(frames));
+}
+
+void FakeDesktop::runEnded(const RunOutcome& o) {
+  static const char* kHow[] = {"finished", "stopped", "link failed", "no key", "camera failed"};
+  folder = o.folder;
+  std::string shown = folder.rfind(dir, 0) == 0 ? "DIR" + folder.substr(dir.size()) : folder;
+  note("desktop " + std::string(kHow[static_cast<int>(o.how)]) + " in frame " + std::to_string(o.frame) + "/" +
+       std::to_string(o.frames) + ", " + std::to_string(o.photos) + " photos in " + std::to_string(o.tookMs) + " ms" +
+       (shown.empty() ? "" : ", folder " + shown));
+}
+
+namespace {
+
+// The next scripted result, None once they are used up.
+platform::Camera::Cause next(std::deque<platform::Camera::Cause>& results) {
+  if (results.empty()) return platform::Camera::Cause::None;
+  const auto c = results.front();
+  results.pop_front();
+  return c;
+}
+
+}  // namespace
+
+std::optional<platform::Camera::Found> FakeCamera::find(Error* error) {
+  if (present) return found;
+  if (error) *error = {Cause::NotFound, {}};
+  return std::nullopt;
+}
+
+platform::Camera::Error FakeCamera::open(Found*, std::string* serial) {
+  note("camera open");
+  const Cause c = next(openResults);
+  if (!present) return {Cause::NotFound, {}};
+  if (c == Cause::None) *serial = "PRUEBA-0001";
+  return {c, {}};
+}
+
+void FakeCamera::startShot(const std::string& folder, const std::string& stem) {
+  note("camera shot " + stem);
+  doneAt_ = clock_.nowMs() + shotMs;
+  result_ = {{}, {next(shotResults), {}}};
+  for (const char* ext : {".jpg", ".cr2"}) {
+    if (result_.error.cause != Cause::None || (ext[1] == 'c' && !rawToo)) break;
+    const std::string name = stem + ext, bytes = "\xFF\xD8\xFF\xE0 " + name + " \xFF\xD9";
+    std::ofstream(folder + "/" + name, std::ios::binary) << bytes;
+    result_.files.push_back({name, bytes.size()});
+  }
+}
+
 Rig::Rig(RigOptions options)
     : link(options.portsDir.empty() ? nullptr : std::make_unique<Link>(options.portsDir)),
       platform{link ? static_cast<platform::SerialPort&>(link->serial) : serial,
                link ? static_cast<platform::DeviceEnumerator&>(link->enumerator) : devices,
-               options.keys ? *options.keys : keys,
+               keys,
                options.clock ? *options.clock : options.realTime ? static_cast<platform::Clock&>(steady) : clock,
                options.events ? *options.events : events,
                messages,
@@ -121,6 +174,7 @@ Rig::Rig(RigOptions options)
   dir_ = mkdtemp(tmpl.data());
   process.dir = dir_;
   process.pictures = dir_ + "/Imágenes";
+  desktop.dir = dir_;
   oldCwd_ = std::filesystem::current_path().string();
   // The notes file is looked up in the current directory.
   std::filesystem::current_path(dir_);

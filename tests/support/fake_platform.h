@@ -3,11 +3,13 @@
 // compare the whole sequence: bytes on the line, waits, boxes, key events.
 #pragma once
 
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/form_principal.h"
@@ -17,7 +19,6 @@
 #include "platform/posix_files.h"
 #include "platform/posix_serial_port.h"
 #include "platform/steady_clock.h"
-#include "tests/support/fake_camera.h"
 #include "tests/support/fake_fusion.h"
 
 namespace velmira::test {
@@ -87,36 +88,32 @@ class FakeDevices : public platform::DeviceEnumerator {
   std::vector<std::string> displayNames() override;
 };
 
+// The shutter keys, and what the desktop answers once they were sent: a
+// key it did not take, a notice that stops nothing (each said once).
 class FakeKeys : public platform::KeySynth, Recorder {
  public:
   using Recorder::Recorder;
-  std::optional<std::string> unavailable;
+  std::optional<std::string> unavailable, warning, refused, noticed;
   std::optional<std::string> unavailableReason() override { return unavailable; }
   void keyEvent(uint8_t vk, uint8_t scan, uint32_t flags, uintptr_t extra) override;
   int prepared = 0;  // how often prepare() was called
   void prepare() override { ++prepared; }
-  std::optional<std::string> warning;
   std::optional<std::string> caveat() override { return warning; }
+  std::optional<std::string> failure() override { return std::exchange(refused, std::nullopt); }
+  std::optional<std::string> notice() override { return std::exchange(noticed, std::nullopt); }
 };
 
 // Pending window events: actions a test schedules run at the first event
-// pass at or after their virtual time (or at a given pass number).
+// pass at or after their virtual time.
 class FakeEvents : public platform::EventPump {
  public:
   explicit FakeEvents(VirtualClock& c) : clock_(c) {}
   void doEvents() override;
-  void at(int64_t timeMs, std::function<void()> action) { scheduled_.push_back({timeMs, -1, std::move(action)}); }
-  void atPass(int pass, std::function<void()> action) { scheduled_.push_back({-1, pass, std::move(action)}); }
-  int passes = 0;
+  void at(int64_t timeMs, std::function<void()> action) { scheduled_.emplace_back(timeMs, std::move(action)); }
 
  private:
-  struct Scheduled {
-    int64_t timeMs;
-    int pass;
-    std::function<void()> action;
-  };
   VirtualClock& clock_;
-  std::vector<Scheduled> scheduled_;
+  std::vector<std::pair<int64_t, std::function<void()>>> scheduled_;
 };
 
 class FakeMessages : public platform::MessageBoxes, Recorder {
@@ -162,13 +159,44 @@ class FakeProcess : public platform::Process {
   [[noreturn]] void end() override { ++ended; throw ProgramEnded{}; }
 };
 
-// The desktop's services: the folder of the last run's end.
-class FakeDesktop : public platform::DesktopSession {
+// The desktop's services: the sleep lock and the run's start, progress and
+// end, told into the transcript ("sleeplock on", "desktop progress 1/2").
+class FakeDesktop : public platform::DesktopSession, Recorder {
  public:
-  void inhibitSleep(const std::string&) override {}
-  void releaseSleep() override {}
-  void runEnded(const RunOutcome& o) override { folder = o.folder; }
-  std::string folder;
+  using Recorder::Recorder;
+  void inhibitSleep(const std::string& why) override { reason = why, note("sleeplock on"); }
+  void releaseSleep() override { note("sleeplock off"); }
+  void runStarted(const RunPlan& p) override;
+  void runProgress(int done, int frames) override;
+  void runEnded(const RunOutcome& o) override;
+  std::string reason;  // the sleep lock's
+  std::string dir;     // the program's folder, told as DIR
+  std::string folder;  // the last run's photos
+};
+
+// A USB camera: each shot takes `shotMs` of virtual time and writes a small
+// JPEG where the window asks; a test scripts what the next opens and shots
+// do.  Told as "camera open", "camera shot foto-0001", "camera close".
+class FakeCamera : public platform::Camera, Recorder {
+ public:
+  using Recorder::Recorder;
+  std::optional<Found> find(Error* error) override;
+  Error open(Found* found, std::string* serial) override;
+  void startShot(const std::string& folder, const std::string& stem) override;
+  bool finished() override { return clock_.nowMs() >= doneAt_; }
+  Shot shot() override { return result_; }
+  void close() override { note("camera close"); }
+
+  bool present = true;
+  Found found{"Cámara de prueba", "usb:001,005"};
+  int64_t shotMs = 1000;
+  bool rawToo = false;            // a RAW beside each JPEG
+  std::deque<Cause> openResults;  // what the next opens give (then None)
+  std::deque<Cause> shotResults;  // what the next shots give (then None)
+
+ private:
+  int64_t doneAt_ = 0;
+  Shot result_;
 };
 
 // The controller's shutter, one actuation a photo: "Disparador" with its
@@ -202,8 +230,6 @@ struct RigOptions {
   // Another clock and event pump (the front end's own).
   platform::Clock* clock = nullptr;
   platform::EventPump* events = nullptr;
-  // Another key synthesiser (the front end's own).
-  platform::KeySynth* keys = nullptr;
 };
 
 // Everything a test needs: the fakes (or the real link), a temporary
@@ -226,12 +252,6 @@ class Rig {
   // Selects the port whose list text holds `name` and connects (the line
   // then holds "p").  With the fake link the port is listed first.
   void connect(const std::string& name = "USB Serial (ttyUSB0) (COM3)");
-  // Connects and lets the board come out of its reset (2 s of virtual time).
-  Form_Principal& connectedPastReset() {
-    connect();
-    clock.advance(2000);
-    return form();
-  }
   std::vector<std::string> boxes() const { return messages.texts(); }
 
   Transcript transcript;
@@ -245,7 +265,7 @@ class Rig {
   FakePictures pictures;
   FakeInstance instance;
   FakeProcess process;
-  FakeDesktop desktop;
+  FakeDesktop desktop{transcript, clock};
   FakeCamera camera{transcript, clock};
   FakeFusion fusion{transcript, clock};
   platform::SteadyClock steady;

@@ -1,10 +1,11 @@
-// The simulated rail for the end-to-end tests: started in this process
-// (sim::Rail) or as the velmira-sim program in a child process, and in
-// both cases the decoded events for the test.  Every rail of a test lives
-// in the test's own ports directory, so tests running in parallel never
-// see each other's ports.
+// The simulated rail for the end-to-end tests: the velmira-sim program in
+// a child process, what it decoded read from its log, and its summary.
+// Every rail of a test lives in the test's own ports directory, so tests
+// running in parallel never see each other's ports.  (Tests that only need
+// a rail behind the window start sim::Rail in their own process.)
 #pragma once
 
+#include <signal.h>
 #include <sys/types.h>
 
 #include <memory>
@@ -30,37 +31,6 @@ class PortsDir {
   std::string root_, path_;
 };
 
-enum class SimMode { InProcess, ChildProcess };
-const char* simModeName(SimMode mode);
-
-class SimulatedRail {
- public:
-  virtual ~SimulatedRail() = default;
-  virtual std::string linkPath() const = 0;
-  // The decoded bytes so far, in order (a child's are read from its log).
-  std::vector<sim::Event> events();
-  // The host's opens and closes of the port so far.
-  std::vector<sim::Event> portEvents();
-  // Both, in order.
-  virtual std::vector<sim::Event> allEvents() = 0;
-  // With the firmware in the AVR simulator: its pin changes so far.
-  virtual std::vector<sim::PinChange> pinChanges() = 0;
-  std::string bytes();
-  // Waits until `n` bytes have been decoded; false on timeout.
-  bool waitForBytes(size_t n, int timeoutMs);
-  // Waits until the host has opened and closed the port `n` times together.
-  bool waitForPortEvents(size_t n, int timeoutMs);
-  // Waits until the rail has unplugged itself; false on timeout.
-  virtual bool waitForVanish(int timeoutMs) = 0;
-  // Ends the rail (a child by SIGTERM) and returns its summary.
-  virtual sim::Summary stop() = 0;
-};
-
-// Starts a rail in `dir`.  A child runs `exe` with the command line that
-// the options give, and is waited for until its port is published.
-std::unique_ptr<SimulatedRail> startRail(SimMode mode, sim::Options options, const std::string& dir,
-                                         const std::string& exe);
-
 // A child process running a program; its stdout and stderr go to files.
 class ChildProcess {
  public:
@@ -81,24 +51,36 @@ class ChildProcess {
   std::optional<int> status_;
 };
 
-// The velmira-sim program in a child process, with its log and its summary.
-class ChildRail : public SimulatedRail {
+// The velmira-sim program `exe` publishing its port as `name` in `dir`,
+// with `args` besides (its log, its JSON summary and, with --avr, its pin
+// log are the harness's); waited for until the port is there.
+class ChildRail {
  public:
-  ChildRail(sim::Options options, const std::string& dir, const std::string& exe);
-  std::string linkPath() const override { return link_; }
-  std::vector<sim::Event> allEvents() override;
-  std::vector<sim::PinChange> pinChanges() override;
-  bool waitForVanish(int timeoutMs) override;
-  sim::Summary stop() override;
-  // Ends it with `signal`; the summary is read from what it printed.
-  sim::Summary stop(int signal);
-  int exitCode() const { return exitCode_; }  // once stopped
-  std::string output() const;                 // everything it printed
+  ChildRail(const std::string& exe, const std::string& dir, const std::string& name,
+            std::vector<std::string> args = {});
+  std::string linkPath() const { return link_; }
+  // The decoded bytes so far, in order; the host's opens and closes.
+  std::vector<sim::Event> events();
+  std::vector<sim::Event> portEvents();
+  std::string bytes();
+  // With --avr: the firmware's pin changes so far, from its pin log.
+  std::vector<sim::PinChange> pinChanges();
+  // Wait until `n` bytes were decoded, until the host has opened and closed
+  // the port `n` times together, until the rail unplugged itself; false on
+  // timeout.
+  bool waitForBytes(size_t n, int timeoutMs);
+  bool waitForPortEvents(size_t n, int timeoutMs);
+  bool waitForVanish(int timeoutMs);
+  // Ends it with `signal` unless it ended by itself; its exit status.
+  int stop(int signal = SIGTERM);
+  // Once stopped: a figure of the JSON summary it printed (1 and 0 for
+  // true and false, -1 when missing), and everything it printed.
+  int64_t figure(const std::string& name) const;
+  std::string output() const { return child_->output(); }
 
  private:
   std::unique_ptr<ChildProcess> child_;
   std::string link_, log_, pinLog_;
-  int exitCode_ = -1;
 };
 
 }  // namespace velmira::test
