@@ -65,8 +65,8 @@ Run fuse(const std::string& folder, const test::Rgb8* truth, const stacking::Rec
 }
 
 void printScore(const char* name, const test::Score& s, double seconds) {
-  std::printf("%-34s %6.2f %6.2f %6.2f %7.2f %7.1f\n", name, s.minRatio, s.medianRatio, s.maxRatio, s.maxShift,
-              seconds);
+  std::printf("%-34s %6.2f %6.2f %6.2f %7.2f %8.2f %7.1f\n", name, s.minRatio, s.medianRatio, s.maxRatio, s.maxShift,
+              s.maxResidual, seconds);
 }
 
 }  // namespace
@@ -91,7 +91,8 @@ int main(int argc, char** argv) {
     fs::create_directories(folder);
     const test::Rgb8 truth = test::writeBracket(folder, {});
     std::printf("12 frames of 800x600: local sharpness against the truth, tile by tile\n");
-    std::printf("%-34s %6s %6s %6s %7s %7s\n", "recipe", "worst", "median", "best", "shift", "seconds");
+    std::printf("%-34s %6s %6s %6s %7s %8s %7s\n", "recipe", "worst", "median", "best", "shift", "residual",
+                "seconds");
     test::Score bestSingle;
     for (const std::string& f : stacking::scanFolder(folder).frames.paths) {
       test::Score s = test::scorePicture(*test::readJpeg(f), truth);

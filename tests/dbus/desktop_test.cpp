@@ -78,11 +78,11 @@ TEST(RunOnTheDesktop, TheDockAndTheNotificationsFollowTheRun) {
     std::string end;
   };
   const Case cases[] = {
-      {2, {End::Finished, 2, 2, 2, 3'604'000}, {dock(0, 2), dock(0.5, 1), dock(1, 0), dock(0, 0, false)},
+      {2, {End::Finished, 2, 2, 2, 3'604'000, {}, {}}, {dock(0, 2), dock(0.5, 1), dock(1, 0), dock(0, 0, false)},
        note(7, "Pila de fotos terminada", "2 fotos en 1 h 0 min.")},
-      {1, {End::Stopped, 2, 2, 2, 3'604'000}, {dock(0, 2), dock(0.5, 1), dock(0, 0, false)},
+      {1, {End::Stopped, 2, 2, 2, 3'604'000, {}, {}}, {dock(0, 2), dock(0.5, 1), dock(0, 0, false)},
        note(7, "Pila de fotos detenida", "Detenida en el fotograma 2 de 2: se paró el proceso. 2 fotos en 1 h 0 min.")},
-      {0, {End::LinkFailed, 1, 2, 1, 1'801'000}, {dock(0, 2), dock(0, 0, false)},
+      {0, {End::LinkFailed, 1, 2, 1, 1'801'000, {}, {}}, {dock(0, 2), dock(0, 0, false)},
        note(7, "Pila de fotos detenida",
             "Detenida en el fotograma 1 de 2: fallo del enlace con el controlador. 1 foto en 30 min 1 s.")},
   };
@@ -91,7 +91,7 @@ TEST(RunOnTheDesktop, TheDockAndTheNotificationsFollowTheRun) {
     Desktop fakes;
     qt::QtDesktopSession desktop;
     desktop.wallClock = [] { return QDateTime(QDate(2026, 12, 7), QTime(10, 0)); };
-    desktop.runStarted({2, 2, 3'604'000});
+    desktop.runStarted({2, 2, 3'604'000, {}, {}});
     for (int done = 1; done <= c.framesDone; ++done) desktop.runProgress(done, 2);
     desktop.runEnded(c.outcome);
     EXPECT_TRUE(QTest::qWaitFor(

@@ -8,10 +8,8 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <numeric>
 #include <random>
 #include <stdexcept>
-#include <tuple>
 
 namespace velmira::test {
 
@@ -21,9 +19,11 @@ namespace {
 struct Planes {
   int w = 0, h = 0, c = 0;
   std::vector<float> v;
+  Planes() = default;
   Planes(int w_, int h_, int c_) : w(w_), h(h_), c(c_), v(static_cast<size_t>(w_) * h_ * c_) {}
-  float& at(int ch, int x, int y) { return v[(static_cast<size_t>(ch) * h + y) * w + x]; }
-  float at(int ch, int x, int y) const { return v[(static_cast<size_t>(ch) * h + y) * w + x]; }
+  size_t index(int ch, int x, int y) const { return (static_cast<size_t>(ch) * h + y) * w + x; }
+  float& at(int ch, int x, int y) { return v[index(ch, x, y)]; }
+  float at(int ch, int x, int y) const { return v[index(ch, x, y)]; }
   float bilinear(int ch, double x, double y) const {
     x = std::clamp(x, 0.0, w - 1.001);
     y = std::clamp(y, 0.0, h - 1.001);
@@ -34,35 +34,38 @@ struct Planes {
   }
 };
 
-// Blurred along x, then along y, the edges repeated.
+void blurLine(const float* in, float* out, int n, int stride, const std::vector<float>& kernel) {
+  const int r = static_cast<int>(kernel.size() / 2);
+  for (int i = 0; i < n; ++i) {
+    float s = 0;
+    for (int k = -r; k <= r; ++k) s += kernel[static_cast<size_t>(k + r)] * in[std::clamp(i + k, 0, n - 1) * stride];
+    out[i * stride] = s;
+  }
+}
+
 Planes gaussian(const Planes& in, double sigma) {
+  if (sigma <= 0) return in;
   const int r = static_cast<int>(std::ceil(3 * sigma));
-  std::vector<float> k;
-  for (int i = -r; i <= r; ++i) k.push_back(static_cast<float>(std::exp(-i * i / (2 * sigma * sigma))));
-  const float sum = std::accumulate(k.begin(), k.end(), 0.0f);
-  Planes out = in;
-  for (bool across : {true, false}) {
-    const Planes from = out;
-    for (int ch = 0; ch < in.c; ++ch)
-      for (int y = 0; y < in.h; ++y)
-        for (int x = 0; x < in.w; ++x) {
-          float s = 0;
-          for (int i = -r; i <= r; ++i)
-            s += k[static_cast<size_t>(i + r)] * (across ? from.at(ch, std::clamp(x + i, 0, in.w - 1), y)
-                                                         : from.at(ch, x, std::clamp(y + i, 0, in.h - 1)));
-          out.at(ch, x, y) = s / sum;
-        }
+  std::vector<float> k(static_cast<size_t>(2 * r + 1));
+  float sum = 0;
+  for (int i = -r; i <= r; ++i) sum += k[static_cast<size_t>(i + r)] = static_cast<float>(std::exp(-i * i / (2 * sigma * sigma)));
+  for (float& x : k) x /= sum;
+  Planes tmp = in, out = in;
+  for (int ch = 0; ch < in.c; ++ch) {
+    for (int y = 0; y < in.h; ++y) blurLine(&in.v[in.index(ch, 0, y)], &tmp.v[in.index(ch, 0, y)], in.w, 1, k);
+    for (int x = 0; x < in.w; ++x) blurLine(&tmp.v[in.index(ch, x, 0)], &out.v[in.index(ch, x, 0)], in.h, in.w, k);
   }
   return out;
 }
 
 // In 8 bits, each pixel made a square of `factor` pixels.
 Rgb8 toRgb8(const Planes& p, int factor = 1) {
-  Rgb8 out{p.w * factor, p.h * factor, {}};
+  Rgb8 out{p.w * factor, p.h * factor, std::vector<uint8_t>(static_cast<size_t>(p.w) * p.h * 3 * factor * factor)};
   for (int y = 0; y < out.height; ++y)
     for (int x = 0; x < out.width; ++x)
       for (int ch = 0; ch < 3; ++ch)
-        out.pixels.push_back(static_cast<uint8_t>(std::clamp(p.at(ch, x / factor, y / factor) * 255.0f + 0.5f, 0.0f, 255.0f)));
+        out.pixels[(static_cast<size_t>(y) * out.width + x) * 3 + ch] =
+            static_cast<uint8_t>(std::clamp(p.at(ch, x / factor, y / factor) * 255.0f + 0.5f, 0.0f, 255.0f));
   return out;
 }
 
@@ -76,12 +79,38 @@ Planes luminance(const Rgb8& p) {
   return out;
 }
 
-// The root mean square of the gradient inside a tile.
+// Value noise: random values on a lattice of `cell` pixels, smoothly
+// interpolated.
+void addNoise(Planes& p, int ch, double cell, double amplitude, std::mt19937& rng) {
+  const int gw = static_cast<int>(p.w / cell) + 3, gh = static_cast<int>(p.h / cell) + 3;
+  std::uniform_real_distribution<float> u(-1, 1);
+  std::vector<float> g(static_cast<size_t>(gw) * gh);
+  for (float& x : g) x = u(rng);
+  for (int y = 0; y < p.h; ++y)
+    for (int x = 0; x < p.w; ++x) {
+      const double gx = x / cell, gy = y / cell;
+      const int x0 = static_cast<int>(gx), y0 = static_cast<int>(gy);
+      double fx = gx - x0, fy = gy - y0;
+      fx = fx * fx * (3 - 2 * fx);
+      fy = fy * fy * (3 - 2 * fy);
+      auto G = [&](int i, int j) { return g[static_cast<size_t>(j) * gw + i]; };
+      const double v = (G(x0, y0) * (1 - fx) + G(x0 + 1, y0) * fx) * (1 - fy) +
+                       (G(x0, y0 + 1) * (1 - fx) + G(x0 + 1, y0 + 1) * fx) * fy;
+      p.at(ch, x, y) += static_cast<float>(amplitude * v);
+    }
+}
+
+// The sigmas of the precomputed blurs; a point's blur mixes the two around it.
+const double kLevels[] = {0, 0.5, 1, 1.5, 2, 3, 4, 6, 8};
+constexpr int kLevelCount = sizeof kLevels / sizeof kLevels[0];
+
 double gradientEnergy(const Planes& p, int x0, int y0, int size) {
   double sum = 0;
   for (int y = y0 + 1; y < y0 + size - 1; ++y)
-    for (int x = x0 + 1; x < x0 + size - 1; ++x)
-      sum += std::pow(p.at(0, x + 1, y) - p.at(0, x - 1, y), 2) + std::pow(p.at(0, x, y + 1) - p.at(0, x, y - 1), 2);
+    for (int x = x0 + 1; x < x0 + size - 1; ++x) {
+      const double gx = p.at(0, x + 1, y) - p.at(0, x - 1, y), gy = p.at(0, x, y + 1) - p.at(0, x, y - 1);
+      sum += gx * gx + gy * gy;
+    }
   return std::sqrt(sum / ((size - 2) * (size - 2)));
 }
 
@@ -90,7 +119,11 @@ double difference(const Planes& a, int ax, int ay, const Planes& b, int bx, int 
   double sum = 0;
   int n = 0;
   for (int y = 0; y < size; y += step)
-    for (int x = 0; x < size; x += step, ++n) sum += std::pow(a.at(0, ax + x, ay + y) - b.at(0, bx + x, by + y), 2);
+    for (int x = 0; x < size; x += step) {
+      const double d = a.at(0, ax + x, ay + y) - b.at(0, bx + x, by + y);
+      sum += d * d;
+      ++n;
+    }
   return sum / n;
 }
 
@@ -167,16 +200,14 @@ Rgb8 writeBracket(const std::string& folder, const BracketOptions& options) {
   o.height /= o.enlarge;
   const int margin = o.maxShift + 4;
   const int sw = o.width + 2 * margin, sh = o.height + 2 * margin;
-  std::mt19937 rng(1);
-  // The texture: white noise blurred at a few scales, from a few pixels to
-  // a few tens, each of about the same contrast, in colour.
+  std::mt19937 rng(o.seed);
+  // The texture: detail from a few pixels to a tenth of the picture, in colour.
   Planes scene(sw, sh, 3);
-  std::normal_distribution<float> white(0, 1);
-  for (double sigma : {1.5, 3.0, 7.0, 15.0}) {
-    Planes noise(sw, sh, 3);
-    for (float& v : noise.v) v = white(rng);
-    noise = gaussian(noise, sigma);
-    for (size_t i = 0; i < scene.v.size(); ++i) scene.v[i] += static_cast<float>(0.25 * sigma) * noise.v[i];
+  for (int ch = 0; ch < 3; ++ch) {
+    addNoise(scene, ch, 2.5, 0.20, rng);
+    addNoise(scene, ch, 6, 0.16, rng);
+    addNoise(scene, ch, 17, 0.12, rng);
+    addNoise(scene, ch, std::max(sw, sh) / 8.0, 0.10, rng);
   }
   for (float& v : scene.v) v = std::clamp(0.5f + v, 0.02f, 0.98f);
   // The depth, 0 (nearest) to 1, a smooth landscape that covers the range.
@@ -185,10 +216,8 @@ Rgb8 writeBracket(const std::string& folder, const BracketOptions& options) {
     const double d = 0.5 + 0.3 * std::sin(5.0 * u + 1.0) * std::cos(4.0 * v) + 0.35 * (u - 0.5) + 0.15 * (v - 0.5);
     return std::clamp(d, 0.0, 1.0);
   };
-  // The scene blurred by a few sigmas; a point's blur mixes the two around it.
-  const std::vector<double> sigmas{0, 0.5, 1, 1.5, 2, 3, 4, 6, 8};
   std::vector<Planes> levels;
-  for (double s : sigmas) levels.push_back(s > 0 ? gaussian(scene, s) : scene);
+  for (double s : kLevels) levels.push_back(gaussian(scene, s));
 
   std::uniform_int_distribution<int> shift(-o.maxShift, o.maxShift);
   const double cx = (o.width - 1) / 2.0, cy = (o.height - 1) / 2.0;
@@ -203,16 +232,17 @@ Rgb8 writeBracket(const std::string& folder, const BracketOptions& options) {
         // The blur grows with the distance from the focal plane, counted
         // in frame spacings; within a third of a spacing it is sharp.
         const double spacings = std::abs(depth(sx, sy) - focus) * (o.frames - 1);
-        const double sigma = std::min(sigmas.back(), 2.0 * std::max(0.0, spacings - 0.3));
-        size_t l = 0;
-        while (l + 2 < sigmas.size() && sigmas[l + 1] < sigma) ++l;
-        const float t = static_cast<float>((sigma - sigmas[l]) / (sigmas[l + 1] - sigmas[l]));
+        const double sigma = std::min(kLevels[kLevelCount - 1], 2.0 * std::max(0.0, spacings - 0.3));
+        int l = 0;
+        while (l + 2 < kLevelCount && kLevels[l + 1] < sigma) ++l;
+        const float t = static_cast<float>((sigma - kLevels[l]) / (kLevels[l + 1] - kLevels[l]));
         for (int ch = 0; ch < 3; ++ch)
-          frame.at(ch, x, y) = levels[l].bilinear(ch, sx, sy) * (1 - t) + levels[l + 1].bilinear(ch, sx, sy) * t;
+          frame.at(ch, x, y) = levels[static_cast<size_t>(l)].bilinear(ch, sx, sy) * (1 - t) +
+                               levels[static_cast<size_t>(l + 1)].bilinear(ch, sx, sy) * t;
       }
     char name[32];
     std::snprintf(name, sizeof name, "/foto-%04d.jpg", k + 1);
-    writeJpeg(folder + name, toRgb8(frame, o.enlarge), 92);
+    writeJpeg(folder + name, toRgb8(frame, o.enlarge), o.quality);
   }
   Planes truth(o.width, o.height, 3);
   for (int ch = 0; ch < 3; ++ch)
@@ -224,32 +254,52 @@ Rgb8 writeBracket(const std::string& folder, const BracketOptions& options) {
 Score scorePicture(const Rgb8& picture, const Rgb8& truthRgb, int search) {
   const Planes pic = luminance(picture), truth = luminance(truthRgb);
   const int tile = std::max(32, std::min(picture.width, picture.height) / 12);
-  // The best match in the truth of the tile at (tx, ty), within `reach` of
-  // (ox, oy) from it: the offset and the difference left.
-  auto match = [&](int tx, int ty, int size, int ox, int oy, int reach, int step) {
-    std::tuple<double, int, int> best{1e30, 0, 0};
-    for (int y = oy - reach; y <= oy + reach; ++y)
-      for (int x = ox - reach; x <= ox + reach; ++x)
-        if (tx + x >= 1 && ty + y >= 1 && tx + x + size + 1 <= truth.w && ty + y + size + 1 <= truth.h)
-          best = std::min(best, {difference(pic, tx, ty, truth, tx + x, ty + y, size, step), x, y});
-    return best;
-  };
   // Where the picture sits in the truth: the best match of its middle.
   const int mid = std::min(pic.w, pic.h) / 2;
-  const auto [d, ox, oy] = match((pic.w - mid) / 2, (pic.h - mid) / 2, mid, 0, 0, search, 4);
+  const int mx = (pic.w - mid) / 2, my = (pic.h - mid) / 2;
+  int ox = 0, oy = 0;
+  double best = 1e30;
+  for (int y = -search; y <= search; ++y)
+    for (int x = -search; x <= search; ++x) {
+      if (mx + x < 0 || my + y < 0 || mx + x + mid > truth.w || my + y + mid > truth.h) continue;
+      const double d = difference(pic, mx, my, truth, mx + x, my + y, mid, 4);
+      if (d < best) best = d, ox = x, oy = y;
+    }
   Score s;
   std::vector<double> ratios;
+  const int local = 4 + search / 2;  // a single frame's magnification moves its edges further
   for (int ty = 0; ty + tile <= pic.h; ty += tile)
     for (int tx = 0; tx + tile <= pic.w; tx += tile) {
-      // A single frame's magnification moves its edges further than the crop.
-      const auto [bestD, X, Y] = match(tx, ty, tile, ox, oy, 4 + search / 2, 1);
+      // The tile's own best match around the global one, to a tenth of a pixel.
+      double bestD = 1e30;
+      int bx = 0, by = 0;
+      for (int y = -local; y <= local; ++y)
+        for (int x = -local; x <= local; ++x) {
+          const int X = tx + ox + x, Y = ty + oy + y;
+          if (X < 1 || Y < 1 || X + tile + 1 > truth.w || Y + tile + 1 > truth.h) continue;
+          const double d = difference(pic, tx, ty, truth, X, Y, tile, 1);
+          if (d < bestD) bestD = d, bx = x, by = y;
+        }
       if (bestD >= 1e30) continue;
-      // To a tenth of a pixel: the vertex of the parabola through the neighbours.
-      auto at = [&](int x, int y) { return difference(pic, tx, ty, truth, tx + X + x, ty + Y + y, tile, 1); };
-      auto vertex = [](double l, double c, double r) { return l - 2 * c + r > 0 ? 0.5 * (l - r) / (l - 2 * c + r) : 0.0; };
-      s.maxShift = std::max(s.maxShift, std::hypot(X - ox + vertex(at(-1, 0), bestD, at(1, 0)),
-                                                   Y - oy + vertex(at(0, -1), bestD, at(0, 1))));
-      ratios.push_back(gradientEnergy(pic, tx, ty, tile) / std::max(1e-6, gradientEnergy(truth, tx + X, ty + Y, tile)));
+      const int X = tx + ox + bx, Y = ty + oy + by;
+      auto at = [&](int x, int y) { return difference(pic, tx, ty, truth, X + x, Y + y, tile, 1); };
+      auto vertex = [](double l, double c, double r) {
+        const double den = l - 2 * c + r;
+        return den > 0 ? 0.5 * (l - r) / den : 0.0;
+      };
+      const double fx = vertex(at(-1, 0), bestD, at(1, 0)), fy = vertex(at(0, -1), bestD, at(0, 1));
+      // Against the global placement: the crop moves all tiles alike.
+      s.maxShift = std::max(s.maxShift, std::hypot(bx + fx, by + fy));
+      const double contrast = gradientEnergy(truth, X, Y, tile);
+      ratios.push_back(gradientEnergy(pic, tx, ty, tile) / std::max(1e-6, contrast));
+      double mean = 0, var = 0;
+      for (int y = 0; y < tile; ++y)
+        for (int x = 0; x < tile; ++x) mean += truth.at(0, X + x, Y + y);
+      mean /= tile * tile;
+      for (int y = 0; y < tile; ++y)
+        for (int x = 0; x < tile; ++x) var += std::pow(truth.at(0, X + x, Y + y) - mean, 2);
+      var /= tile * tile;
+      s.maxResidual = std::max(s.maxResidual, std::sqrt(bestD / std::max(1e-9, var)));
     }
   if (ratios.empty()) return s;
   std::sort(ratios.begin(), ratios.end());

@@ -10,9 +10,10 @@
 // The score compares local sharpness tile by tile: the gradient energy of
 // the picture against the truth's at the same place.  A fused picture that
 // is sharp everywhere scores about 1 in every tile; a blurred tile less; a
-// sharpened one more.  Each tile is also matched to the truth: how far its
-// best match lies from the whole picture's shows frames fused unaligned or
-// with their magnification left uncorrected (edges doubled).
+// sharpened one more.  Alignment and ghosts are measured on the way: each
+// tile is matched to the truth to find its residual shift, and what is left
+// of the difference after it, against the truth's own contrast, shows
+// ghosts and halos.
 #pragma once
 
 #include <cstdint>
@@ -49,6 +50,8 @@ struct BracketOptions {
   int width = 800, height = 600, frames = 12;
   double breathing = 0.0025;  // magnification added per frame
   int maxShift = 3;           // pixels, either way
+  unsigned seed = 1;
+  int quality = 92;
   // Made at 1/enlarge of the size and enlarged: frames of many megapixels
   // for measuring the tools' cost, without the memory of making them whole.
   int enlarge = 1;
@@ -59,7 +62,8 @@ Rgb8 writeBracket(const std::string& folder, const BracketOptions& options);
 
 struct Score {
   double minRatio = 0, medianRatio = 0, maxRatio = 0;  // local sharpness against the truth
-  double maxShift = 0;  // pixels: the worst tile's misalignment against the rest
+  double maxShift = 0;   // pixels: the worst tile's residual misalignment
+  double maxResidual = 0;  // the worst tile's difference left, against its contrast
 };
 
 // `picture` may be cut to the area common to all frames (anywhere within
