@@ -91,7 +91,7 @@ TEST(RunOnTheDesktop, TheDockAndTheNotificationsFollowTheRun) {
     Desktop fakes;
     qt::QtDesktopSession desktop;
     desktop.wallClock = [] { return QDateTime(QDate(2026, 12, 7), QTime(10, 0)); };
-    desktop.runStarted({2, 2, 3'604'000, {}, {}});
+    desktop.runStarted({2, 2, 3'604'000});
     for (int done = 1; done <= c.framesDone; ++done) desktop.runProgress(done, 2);
     desktop.runEnded(c.outcome);
     EXPECT_TRUE(QTest::qWaitFor(
