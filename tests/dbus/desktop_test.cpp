@@ -117,7 +117,7 @@ TEST(StackFusion, InTheBackgroundWithTheDocksBarANotificationThatOpensThePicture
   // The tools are stand-ins, on a clock that stands still.
   Desktop fakes;
   test::FakeProcesses tools;
-  tools.answers["enfuse"] = {{{"enfuse: info: loading next image: a 1/1"}, 0, true, {}}};
+  tools.answers["enfuse"] = {{{"enfuse: info: loading next image: a 1/1"}, 0, {}}};
   test::Transcript transcript;
   test::VirtualClock clock(transcript);
   test::ScratchFolder dir;

@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace velmira::test {
@@ -231,6 +233,20 @@ void Rig::connect(const std::string& name) {
     }
   f.ComboBoxCOM.setListIndex(item);
   f.Command_CONECTAR.click();
+}
+
+
+std::optional<std::string> FakeFusion::fuse(const std::string& folder) {
+  int photos = 0;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(folder, ec))
+    photos += e.path().filename().string().rfind("foto-", 0) == 0 && e.path().extension() == ".jpg";
+  std::ifstream record(folder + "/pila.txt");
+  const bool ended = std::string(std::istreambuf_iterator<char>(record), {}).find("\nFinal: ") != std::string::npos;
+  note("fuse " + folder + " " + std::to_string(photos) + " photos" + (ended ? "" : " before the record's end"));
+  if (!missing) return std::nullopt;
+  return "No se pudo apilar la foto: faltan las herramientas de apilado. Instálelas con «sudo apt install "
+         "hugin-tools enfuse».";
 }
 
 }  // namespace velmira::test

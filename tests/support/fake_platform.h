@@ -19,7 +19,6 @@
 #include "platform/posix_files.h"
 #include "platform/posix_serial_port.h"
 #include "platform/steady_clock.h"
-#include "tests/support/fake_fusion.h"
 
 namespace velmira::test {
 
@@ -172,6 +171,18 @@ class FakeDesktop : public platform::DesktopSession, Recorder {
   std::string reason;  // the sleep lock's
   std::string dir;     // the program's folder, told as DIR
   std::string folder;  // the last run's photos
+};
+
+// The fusion of a stack's frames: it fuses nothing, and tells the folder it
+// was asked with what the folder held then ("fuse DIR 3 photos", " before
+// the record's end" when the record had not the run's end yet), and its
+// giving way ("giveway on").  `missing`: the tools are not installed.
+class FakeFusion : public platform::StackFusion, Recorder {
+ public:
+  using Recorder::Recorder;
+  std::optional<std::string> fuse(const std::string& folder) override;
+  void giveWay(bool stepping) override { note(stepping ? "giveway on" : "giveway off"); }
+  bool missing = false;
 };
 
 // A USB camera: each shot takes `shotMs` of virtual time and writes a small

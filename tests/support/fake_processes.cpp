@@ -37,7 +37,7 @@ platform::ProcessResult FakeProcesses::run(const platform::ProcessRequest& reque
   }
   for (const std::string& line : answer.lines) onLine(line);
   result.exitCode = answer.exitCode;
-  for (size_t i = 0; answer.exitCode == 0 && answer.writeFiles && i + 1 < a.size(); ++i) {
+  for (size_t i = 0; answer.exitCode == 0 && i + 1 < a.size(); ++i) {
     if (a[i] == "-o") std::ofstream(a[i + 1]) << "fused";
     // After -a and its prefix, every argument is a frame.
     for (size_t k = 0; a[i] == "-a" && i + 2 + k < a.size(); ++k) {

@@ -18,7 +18,6 @@ class FakeProcesses : public platform::Processes {
   struct Answer {
     std::vector<std::string> lines;  // written before it ends
     int exitCode = 0;
-    bool writeFiles = true;
     std::function<void()> during;  // runs before the lines (a Ctrl+C, a quit)
   };
   std::optional<std::string> find(const std::string& program) override;

@@ -135,7 +135,7 @@ class StackRun : public StackFolder {
 };
 
 TEST_F(StackRun, ResultsTakeTheirNamesOnceWholeAndTheRecordSaysHow) {
-  tools.answers["enfuse"] = {{{"enfuse: info: loading next image: a 1/1"}, 0, true, [&] { clock.advance(4000); }}};
+  tools.answers["enfuse"] = {{{"enfuse: info: loading next image: a 1/1"}, 0, [&] { clock.advance(4000); }}};
   const Outcome o = run();
   ASSERT_EQ(o.ending, Ending::Done) << o.message;
   EXPECT_EQ(dir.names(), (std::vector<std::string>{"apilada.jpg", "apilada.tif", "foto-0001.jpg", "foto-0002.jpg",
@@ -159,7 +159,7 @@ TEST_F(StackRun, AFailingToolIsReportedAndTheFramesAreLeftAlone) {
   for (const char* tool : {"align_image_stack", "enfuse"}) {
     SCOPED_TRACE(tool);
     tools.answers.clear();
-    tools.answers[tool] = {{{"Run called", "An error occurred during optimization."}, 1, true, {}}};
+    tools.answers[tool] = {{{"Run called", "An error occurred during optimization."}, 1, {}}};
     const Outcome o = run();
     EXPECT_EQ(o.ending, Ending::Failed);
     EXPECT_EQ(o.message, std::string(tool[0] == 'a' ? "No se pudieron alinear las fotos: "
@@ -172,7 +172,7 @@ TEST_F(StackRun, AFailingToolIsReportedAndTheFramesAreLeftAlone) {
 
 TEST_F(StackRun, CancelledMidToolLeavesNothingHalfWritten) {
   std::ofstream(dir / "apilada.jpg") << "the earlier result";
-  tools.answers["enfuse"] = {{{}, 0, true, [&] { cancel = true; }}};
+  tools.answers["enfuse"] = {{{}, 0, [&] { cancel = true; }}};
   EXPECT_EQ(run().ending, Ending::Cancelled);
   EXPECT_EQ(tools.runs.size(), 2u);  // nothing after the cancelled one
   std::ifstream earlier(dir / "apilada.jpg");
